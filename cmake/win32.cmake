@@ -1,0 +1,39 @@
+# Windows build: the three COM DLLs, the tests that run under Wine, the benchmarks.
+set(VELK_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "private Wine prefix for tests")
+add_compile_options(-Wall -Wextra)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# Everything static: the DLLs need nothing beside them.
+set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -municode")
+set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -static -Wl,--enable-stdcall-fixup")
+
+set(WIDL i686-w64-mingw32-widl)
+set(WIDL_FLAGS --win32 -I/usr/include/wine/wine/windows -L/usr/lib/i386-linux-gnu/wine/i386-windows)
+
+# widl_typelib(<name> <idl>): <name>.tlb, <name>.h and <name>_i.c in the binary dir.
+function(widl_typelib name idl)
+  set(out ${CMAKE_CURRENT_BINARY_DIR})
+  add_custom_command(
+    OUTPUT ${out}/${name}.tlb ${out}/${name}.h ${out}/${name}_i.c
+    COMMAND ${WIDL} ${WIDL_FLAGS} -t -o ${out}/${name}.tlb ${idl}
+    COMMAND ${WIDL} ${WIDL_FLAGS} -h -o ${out}/${name}.h ${idl}
+    COMMAND ${WIDL} ${WIDL_FLAGS} -u -o ${out}/${name}_i.c ${idl}
+    DEPENDS ${idl}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    VERBATIM)
+endfunction()
+
+# wine_test(<name> <command...>): a test that runs under the private Wine prefix.
+function(wine_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${VELK_WINEPREFIX}")
+endfunction()
+
+# GoogleTest, cross-compiled from Debian's source package.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_subdirectory(winkit)
+include(cmake/portable.cmake)
+add_subdirectory(tests/wine)
