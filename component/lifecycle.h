@@ -1,0 +1,36 @@
+#pragma once
+// Creating a debugger object, its application object, and the configuration loader.
+#include "component/module_state.h"
+#include "component/platform.h"
+
+namespace component {
+
+// Creates the run-time support component, then the INI file handler, each
+// replacing the one held before. Throws when either cannot be created; one
+// created before the failure stays stored.
+void CreateHelperObjects(ModuleState& state, const Platform& platform);
+
+// Reads the three sink switches and builds the report file path from QVSUPPORT.
+void LoadDebuggerConfig(ModuleState& state, const Platform& platform);
+
+// The logic behind one debugger object. It holds no data of its own: everything
+// lives in the module state that it shares with every other object on its thread.
+class Debugger {
+ public:
+  // Runs the object's initialisation: helper objects, configuration, then
+  // CreateDebugInfoWindow. Throws (no message box) when the first two fail.
+  Debugger(ModuleState& state, const Platform& platform);
+
+  outside::ObjectRef AppObj() const { return state_.app_object; }
+  void SetAppObj(outside::ObjectRef object) { state_.app_object = std::move(object); }
+
+  // Opens the report viewer modeless when the DebuggerWindow switch is 1.
+  // Errors are reported in a message box and the call returns normally.
+  void CreateDebugInfoWindow();
+
+ private:
+  ModuleState& state_;
+  const Platform& platform_;
+};
+
+}  // namespace component
