@@ -1,0 +1,28 @@
+#pragma once
+// The platform as Windows provides it: registry settings, objects created by
+// ProgID, variant text forms under the user's locale, and message boxes.
+#include "component/platform.h"
+#include "outside/win32/dispatch_object.h"
+#include "settings/win32/registry_settings_store.h"
+
+namespace component {
+
+class VariantValueFormat : public ValueFormat {
+ public:
+  Text TextOf(const Value& value) override;
+};
+
+class Win32MessageBoxes : public MessageBoxes {
+ public:
+  int Show(TextView text, TextView title, uint32_t style) override;
+};
+
+struct Win32Platform {
+  settings::RegistrySettingsStore settings;
+  outside::ComObjectFactory objects;
+  VariantValueFormat format;
+  Win32MessageBoxes boxes;
+  Platform platform{settings, objects, format, boxes};
+};
+
+}  // namespace component

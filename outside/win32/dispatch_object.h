@@ -1,0 +1,40 @@
+#pragma once
+// An automation object reached through its IDispatch, by member name. Objects
+// that only answer IDispatchEx (script class objects) are reached through GetDispID.
+#include <oaidl.h>
+
+#include <map>
+
+#include "outside/automation.h"
+
+namespace outside {
+
+class DispatchObject : public AutomationObject {
+ public:
+  // Takes a reference of its own on `dispatch`.
+  explicit DispatchObject(IDispatch* dispatch);
+  ~DispatchObject() override;
+  DispatchObject(const DispatchObject&) = delete;
+  DispatchObject& operator=(const DispatchObject&) = delete;
+
+  Value Invoke(TextView name, CallKind kind, std::span<Value> args) override;
+  bool SameObject(const AutomationObject& other) const override;
+
+  IDispatch* dispatch() const { return dispatch_; }
+
+ private:
+  DISPID Resolve(TextView name);
+  IDispatch* dispatch_;
+  std::map<Text, DISPID> ids_;
+};
+
+// Creates objects by ProgID through the platform's object creation.
+class ComObjectFactory : public ObjectFactory {
+ public:
+  ObjectRef Create(TextView prog_id) override;
+};
+
+// The automation error for a failed platform call, in the automation convention.
+common::AutomationError ErrorFromResult(HRESULT result, const EXCEPINFO* info = nullptr);
+
+}  // namespace outside

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both builds and runs every test (native and under Wine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh
+build=${VELK_BUILD:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$(nproc)"
+# Tests must not lean on a Wine server left over from an earlier run.
+WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
+status=0
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
+WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
+exit $status
