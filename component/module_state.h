@@ -2,8 +2,10 @@
 // The one record that every debugger object on a thread shares. It lives as long
 // as the library is loaded; releasing an object changes nothing in it.
 #include <cstdint>
+#include <memory>
 
 #include "common/text.h"
+#include "component/platform.h"
 #include "outside/automation.h"
 
 namespace component {
@@ -18,6 +20,7 @@ struct ModuleState {
   outside::ObjectRef app_object;  // the client's application object, or none
   outside::ObjectRef run_time;    // run-time support component
   outside::ObjectRef ini_handler; // INI file handler
+  std::unique_ptr<LiveMessageWindow> live_window;  // created on first use, kept after closing
 };
 
 }  // namespace component

@@ -17,12 +17,31 @@ class Win32MessageBoxes : public MessageBoxes {
   int Show(TextView text, TextView title, uint32_t style) override;
 };
 
+class LocalClock : public Clock {
+ public:
+  Value::Date Now() override;
+};
+
+// Named mutexes in the session's namespace; an abandoned one counts as acquired.
+class NamedMutexLocks : public CrossProcessLocks {
+ public:
+  std::unique_ptr<Guard> Acquire(TextView name) override;
+};
+
+class Win32WindowFactory : public WindowFactory {
+ public:
+  std::unique_ptr<LiveMessageWindow> CreateLiveMessageWindow() override;
+};
+
 struct Win32Platform {
   settings::RegistrySettingsStore settings;
   outside::ComObjectFactory objects;
   VariantValueFormat format;
   Win32MessageBoxes boxes;
-  Platform platform{settings, objects, format, boxes};
+  LocalClock clock;
+  NamedMutexLocks locks;
+  Win32WindowFactory windows;
+  Platform platform{settings, objects, format, boxes, clock, locks, windows};
 };
 
 }  // namespace component

@@ -6,6 +6,8 @@
 
 #include "component/platform.h"
 #include "settings/memory_settings_store.h"
+#include "tolvex/ini/ini_handler.h"
+#include "tolvex/ini/memory_ini_storage.h"
 
 namespace fakes {
 
@@ -65,7 +67,8 @@ class FakeObjectFactory : public outside::ObjectFactory {
   }
 };
 
-// Invariant text forms: numbers in plain decimal, booleans as True/False.
+// Text forms as United States settings give them: numbers in plain decimal,
+// booleans True/False, dates "12/8/2026 3:45:10 AM" (midnight: the date alone).
 class PlainValueFormat : public component::ValueFormat {
  public:
   Text TextOf(const Value& value) override;
@@ -84,13 +87,76 @@ class RecordingMessageBoxes : public component::MessageBoxes {
   }
 };
 
+// The real INI engine on an in-memory disk, reached by member name like the
+// registered component.
+class InProcessIniHandler : public outside::AutomationObject {
+ public:
+  explicit InProcessIniHandler(tolvex::MemoryIniDisk& disk) : provider_(disk), handler_(provider_) {}
+  Value Invoke(TextView name, CallKind kind, std::span<Value> args) override;
+  int failures_left = -1;  // when 0, the next Value put fails with error 70
+
+ private:
+  tolvex::MemoryIniStorageProvider provider_;
+  tolvex::IniHandler handler_;
+};
+
+class FixedClock : public component::Clock {
+ public:
+  double serial = 46364.15636574074;  // 8 Dec 2026 03:45:10
+  Value::Date Now() override { return {serial}; }
+};
+
+// Records which locks are held, and checks that none is taken twice at once.
+class RecordingLocks : public component::CrossProcessLocks {
+ public:
+  std::vector<Text> acquired;
+  std::vector<Text> held;
+  class Held : public Guard {
+   public:
+    Held(RecordingLocks& owner, Text name) : owner_(owner), name_(std::move(name)) {}
+    ~Held() override { std::erase(owner_.held, name_); }
+
+   private:
+    RecordingLocks& owner_;
+    Text name_;
+  };
+  std::unique_ptr<Guard> Acquire(TextView name) override;
+};
+
+class FakeLiveWindow : public component::LiveMessageWindow {
+ public:
+  bool visible = false;
+  int loads = 0;
+  Text text;
+  void Show() override {
+    if (!visible) ++loads;
+    visible = true;
+  }
+  void SetText(TextView t) override { text = Text(t); }
+};
+
+class FakeWindows : public component::WindowFactory {
+ public:
+  std::vector<FakeLiveWindow*> live_windows;
+  std::unique_ptr<component::LiveMessageWindow> CreateLiveMessageWindow() override {
+    auto window = std::make_unique<FakeLiveWindow>();
+    live_windows.push_back(window.get());
+    return window;
+  }
+};
+
 // A complete fake platform with the two companion components registered.
 struct FakePlatform {
   settings::MemorySettingsStore settings;
   FakeObjectFactory objects;
   PlainValueFormat format;
   RecordingMessageBoxes boxes;
-  component::Platform platform{settings, objects, format, boxes};
+  FixedClock clock;
+  RecordingLocks locks;
+  FakeWindows windows;
+  tolvex::MemoryIniDisk disk;
+  std::vector<std::shared_ptr<InProcessIniHandler>> ini_handlers;
+  component::Platform platform{settings, objects, format, boxes, clock, locks, windows};
   std::map<Text, Text> environment{{u"QVSUPPORT", u"C:\\support"}};
 
   FakePlatform();

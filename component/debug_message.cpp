@@ -1,0 +1,147 @@
+#include "component/debug_message.h"
+
+#include <cstdio>
+
+#include "component/error_report.h"
+#include "component/report_key.h"
+#include "outside/helper_components.h"
+#include "settings/catalog.h"
+#include "settings/number_text.h"
+
+namespace component {
+
+namespace cat = settings::catalog;
+
+namespace {
+
+const Text kSeparator = u" > ";
+
+struct KindRow {
+  const char16_t* type;
+  const char16_t* setting;
+  const char16_t* label;
+};
+const KindRow kKinds[] = {
+    {u"dll", cat::kDebuggerAEnabledDLL, u". (dll) "},
+    {u"ocx", cat::kDebuggerAEnabledOCX, u". (ocx) "},
+    {u"exe", cat::kDebuggerAEnabledEXE, u". (exe) "},
+};
+
+Text AsciiLower(TextView text) {
+  Text out(text);
+  for (auto& c : out)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+  return out;
+}
+
+// A registry text cannot hold NUL: it would end the text there. A blank keeps
+// everything after it.
+Text WithoutNul(Text text) {
+  for (auto& c : text)
+    if (c == u'\0') c = u' ';
+  return text;
+}
+
+Text TextOrEmpty(ValueFormat& format, const Value* value) {
+  if (!value || value->IsMissing()) return Text();
+  return format.TextOf(*value);
+}
+
+}  // namespace
+
+Text ApplicationIdentity(const outside::ObjectRef& app, ValueFormat& format) {
+  if (!app) return u"APPOBJNOTHING";
+  Text product = format.TextOf(app->Get(u"ProductName"));
+  Text title = format.TextOf(app->Get(u"Title"));
+  Text major = format.TextOf(app->Get(u"Major"));
+  Text minor = format.TextOf(app->Get(u"Minor"));
+  return product + kSeparator + title + kSeparator + major + u"." + minor;
+}
+
+Text KindLabel(TextView type, const Text& settings_app, settings::SettingsStore& settings) {
+  Text lower = AsciiLower(type);
+  for (const KindRow& row : kKinds) {
+    if (lower != row.type) continue;
+    if (settings::RuleE(settings.ReadSetting(settings_app, cat::kSectionDebuggerA, row.setting), 1)) return row.label;
+  }
+  return Text();
+}
+
+Text ComposeMessageLine(ModuleState& state, const Platform& platform, DebugMessage& message) {
+  Text identity = ApplicationIdentity(state.app_object, platform.format);
+
+  Value omitted_extra;
+  Value& extra = message.extra && !message.extra->IsMissing() ? *message.extra : omitted_extra;
+  if (platform.format.TextOf(extra).empty()) extra = Value(Text(u"-"));
+
+  Text level_text = platform.settings.ReadSetting(state.settings_app, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel);
+  if (!settings::RuleE(level_text, message.level)) return Text();
+  Text label = KindLabel(message.type, state.settings_app, platform.settings);
+  if (label.empty()) return Text();
+
+  ++state.message_counter;
+  Text line = common::IntegerText(state.message_counter);
+  line += label;
+  line += kSeparator + identity;
+  line += kSeparator + message.name;
+  line += kSeparator + message.message;
+  line += kSeparator + platform.format.TextOf(extra);
+  line += kSeparator + platform.format.TextOf(Value(platform.clock.Now()));
+  return line;
+}
+
+Text ReportCounterLockName(TextView report_file_path) {
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a over the upper-cased path
+  for (char16_t c : common::AsciiUpper(report_file_path)) {
+    hash = (hash ^ (c & 0xFF)) * 1099511628211ull;
+    hash = (hash ^ (c >> 8)) * 1099511628211ull;
+  }
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return u"velk10.report-counter." + common::FromAscii(hex);
+}
+
+void DeliverMessageLine(ModuleState& state, const Platform& platform, const Text& line, const Value* co_extra) {
+  const Text stored = WithoutNul(line);
+
+  if (settings::SwitchIsOn(state.debugger_shell)) {
+    outside::IniFileHandler ini(state.ini_handler);
+    auto lock = platform.locks.Acquire(ReportCounterLockName(state.report_file_path));
+    ini.SetPath(state.report_file_path);
+    ini.SetSection(cat::kSectionDebuggerA);
+    ini.SetKey(Value(Text(u"Counter")));
+    double entry = settings::TextToNumber(platform.format.TextOf(ini.GetValue()));
+    ini.SetSection(cat::kSectionReport);
+    ini.SetKey(Value(entry));
+    ini.SetValue(Value(stored));
+    ini.SetSection(cat::kSectionDebuggerA);
+    ini.SetKey(Value(Text(u"Counter")));
+    ini.SetValue(Value(entry + 1));
+  }
+
+  if (settings::SwitchIsOn(state.debugger_window)) {
+    if (!state.live_window) state.live_window = platform.windows.CreateLiveMessageWindow();
+    state.live_window->Show();
+    state.live_window->SetText(stored);
+  }
+
+  if (settings::SwitchIsOn(state.debugger_registry) && !line.empty()) {
+    auto& store = platform.settings;
+    auto lock = platform.locks.Acquire(kReportKeyLockName);
+    Text key = NextReportKey(store.ReadSetting(state.settings_app, cat::kSectionReport, cat::kDebuggerAKS,
+                                               cat::kFirstReportKeyBase));
+    store.WriteSetting(state.settings_app, cat::kSectionReport, key, stored);
+    Text co_text = WithoutNul(TextOrEmpty(platform.format, co_extra));
+    if (!co_text.empty()) store.WriteSetting(state.settings_app, cat::kSectionReportCo, key, co_text);
+    store.WriteSetting(state.settings_app, cat::kSectionReport, cat::kDebuggerAKS, key);
+  }
+}
+
+void AddDebugMessage(ModuleState& state, const Platform& platform, DebugMessage& message) {
+  RunTrapped(platform, u"AddDebugMessage", [&] {
+    Text line = ComposeMessageLine(state, platform, message);
+    DeliverMessageLine(state, platform, line, message.co_extra);
+  });
+}
+
+}  // namespace component

@@ -1,0 +1,107 @@
+#include "viewer/win32/live_message_window.h"
+
+#include "common/automation_error.h"
+
+namespace viewer {
+
+namespace {
+
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = 0;
+constexpr int kTextBoxId = 1;
+
+HINSTANCE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&TwipsToPixelsX), &module);
+  return module;
+}
+
+int ScreenDpi(int axis) {
+  HDC screen = GetDC(nullptr);
+  int dpi = screen ? GetDeviceCaps(screen, axis) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+void RaiseLastError(const char16_t* what) {
+  DWORD code = GetLastError();
+  throw common::AutomationError::FromResult(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE), what);
+}
+
+ATOM RegisterLiveWindowClass(WNDPROC procedure) {
+  static ATOM atom = 0;
+  if (atom) return atom;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = ThisModule();
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kLiveWindowClass;
+  atom = RegisterClassExW(&wc);
+  if (!atom && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) atom = 1;
+  return atom;
+}
+
+}  // namespace
+
+int TwipsToPixelsX(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSX), 1440); }
+int TwipsToPixelsY(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSY), 1440); }
+
+LiveMessageWindowWin32::~LiveMessageWindowWin32() {
+  if (window_ && IsWindow(window_)) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+}
+
+LRESULT CALLBACK LiveMessageWindowWin32::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* self = reinterpret_cast<LiveMessageWindowWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_CTLCOLORSTATIC:  // the read-only text box keeps an ordinary white ground
+      SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_WINDOW));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    case WM_DESTROY:
+      if (self) self->window_ = self->text_box_ = nullptr;
+      break;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void LiveMessageWindowWin32::Load() {
+  if (!RegisterLiveWindowClass(&Procedure)) RaiseLastError(u"Cannot register the live message window");
+  RECT frame{0, 0, TwipsToPixelsX(kLiveWindowWidthTwips), TwipsToPixelsY(kLiveWindowHeightTwips)};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  HWND window = CreateWindowExW(kExStyle, kLiveWindowClass, L"", kStyle, 0, 0, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, ThisModule(), nullptr);
+  if (!window) RaiseLastError(u"Cannot create the live message window");
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  window_ = window;
+  // At the screen's top-left corner, keeping the size; the text box fills the client area.
+  SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client;
+  GetClientRect(window, &client);
+  text_box_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_NOHIDESEL, 0, 0,
+                              client.right, client.bottom, window, reinterpret_cast<HMENU>(kTextBoxId), ThisModule(),
+                              nullptr);
+  if (!text_box_) {
+    DestroyWindow(window);
+    RaiseLastError(u"Cannot create the live message text box");
+  }
+  SendMessageW(text_box_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+}
+
+void LiveMessageWindowWin32::Show() {
+  if (!window_ || !IsWindow(window_)) Load();
+  if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNORMAL);
+}
+
+void LiveMessageWindowWin32::SetText(common::TextView text) {
+  if (!text_box_) return;
+  common::Text copy(text);
+  SetWindowTextW(text_box_, reinterpret_cast<const wchar_t*>(copy.c_str()));
+}
+
+}  // namespace viewer

@@ -1,0 +1,40 @@
+#pragma once
+// frmDebugWindowA: a small fixed-border window with an empty title at the screen's
+// top-left corner; its text box txtDebugOption fills the client area and holds the
+// latest message line. Closing it destroys the window; the next Show loads it again.
+#include <windows.h>
+
+#include "component/platform.h"
+
+namespace viewer {
+
+inline constexpr wchar_t kLiveWindowClass[] = L"frmDebugWindowA";
+inline constexpr int kLiveWindowWidthTwips = 5940;
+inline constexpr int kLiveWindowHeightTwips = 1995;
+
+// Twips to pixels at the screen's real resolution (15 twips a pixel at 96 DPI).
+int TwipsToPixelsX(int twips);
+int TwipsToPixelsY(int twips);
+
+class LiveMessageWindowWin32 : public component::LiveMessageWindow {
+ public:
+  LiveMessageWindowWin32() = default;
+  ~LiveMessageWindowWin32() override;
+  LiveMessageWindowWin32(const LiveMessageWindowWin32&) = delete;
+  LiveMessageWindowWin32& operator=(const LiveMessageWindowWin32&) = delete;
+
+  void Show() override;
+  void SetText(common::TextView text) override;
+
+  HWND window() const { return window_; }
+  HWND text_box() const { return text_box_; }
+
+ private:
+  void Load();
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+  HWND window_ = nullptr;
+  HWND text_box_ = nullptr;
+};
+
+}  // namespace viewer
