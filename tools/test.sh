@@ -9,6 +9,7 @@ cmake --build "$build" -j"$(nproc)"
 # Tests must not lean on a Wine server left over from an earlier run.
 WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
 status=0
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
+# Windows need an X server: one virtual screen for the whole run.
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
 WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
 exit $status

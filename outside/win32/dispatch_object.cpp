@@ -12,6 +12,9 @@ namespace outside {
 
 namespace {
 
+// IDispatchEx, which script engines' objects implement.
+const IID kIidDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
+
 Text TextOfBstr(BSTR text) {
   return text ? Text(reinterpret_cast<const char16_t*>(text), SysStringLen(text)) : Text();
 }
@@ -86,7 +89,7 @@ DISPID DispatchObject::Resolve(TextView name) {
   if (FAILED(hr)) {
     // Script class objects answer only through IDispatchEx.
     IDispatchEx* ex = nullptr;
-    if (SUCCEEDED(dispatch_->QueryInterface(IID_IDispatchEx, reinterpret_cast<void**>(&ex)))) {
+    if (SUCCEEDED(dispatch_->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex)))) {
       BSTR bstr = SysAllocStringLen(names[0], static_cast<UINT>(key.size()));
       hr = ex->GetDispID(bstr, fdexNameCaseInsensitive, &id);
       SysFreeString(bstr);

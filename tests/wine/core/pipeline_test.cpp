@@ -1,0 +1,234 @@
+// Messages through the core on the real platform: registered companion components,
+// the registry, the report file and the live message window.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "component/debug_message.h"
+#include "component/lifecycle.h"
+#include "component/report_key.h"
+#include "outside/helper_components.h"
+#include "component/win32/platform_win32.h"
+#include "settings/catalog.h"
+#include "viewer/win32/live_message_window.h"
+
+using common::Text;
+using component::DebugMessage;
+using outside::Value;
+namespace cat = settings::catalog;
+
+namespace {
+
+const wchar_t kKestrelon[] = L"Software\\VB and VBA Program Settings\\Kestrelon";
+
+std::wstring Wide(const Text& text) { return std::wstring(text.begin(), text.end()); }
+
+// A fresh folder for the report file and a clean settings tree for each test.
+class RealPipeline : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize(nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKestrelon);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"velk-pipeline-" + std::to_wstring(GetCurrentProcessId());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    SetEnvironmentVariableW(L"QVSUPPORT", folder_.c_str());
+  }
+  void TearDown() override {
+    state_.reset();
+    RegDeleteTreeW(HKEY_CURRENT_USER, kKestrelon);
+    std::filesystem::remove_all(folder_);
+    CoUninitialize();
+  }
+
+  void Store(const char16_t* key, const char16_t* text) {
+    platform_.settings.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, key, text);
+  }
+  void AcceptLevel1Dll() {
+    Store(cat::kDebuggerAEnabledLevel, u"1");
+    Store(cat::kDebuggerAEnabledDLL, u"1");
+  }
+  void Create() {
+    state_ = std::make_unique<component::ModuleState>();
+    component::Debugger debugger(*state_, platform_.platform);
+  }
+  void Add(const Text& message, int16_t level = 1, Value extra = Value(), Value co_extra = Value()) {
+    DebugMessage m{message, u"dll", u"modTest", level, &extra, &co_extra};
+    component::AddDebugMessage(*state_, platform_.platform, m);
+  }
+  std::wstring ReportPath() const { return folder_ + L"\\velkbug.ini"; }
+  std::wstring Profile(const wchar_t* section, const wchar_t* key) const {
+    wchar_t buffer[4096] = {};
+    GetPrivateProfileStringW(section, key, L"<none>", buffer, 4096, ReportPath().c_str());
+    return buffer;
+  }
+  Text Logged(const char16_t* section, const Text& key) {
+    return platform_.settings.ReadSetting(cat::kSettingsApp, section, key, u"<none>");
+  }
+
+  std::wstring folder_;
+  component::Win32Platform platform_;
+  std::unique_ptr<component::ModuleState> state_;
+};
+
+TEST_F(RealPipeline, CreationReadsSwitchesAndTheReportPathFromTheRealComponents) {
+  Store(cat::kDebuggerShell, u"1");
+  Store(cat::kDebuggerRegistry, u"0.6");
+  Create();
+  EXPECT_EQ(state_->debugger_shell, 1);
+  EXPECT_EQ(state_->debugger_registry, 1);
+  EXPECT_EQ(state_->debugger_window, 0);
+  EXPECT_EQ(Wide(state_->report_file_path), ReportPath());
+  ASSERT_NE(state_->run_time, nullptr);
+  ASSERT_NE(state_->ini_handler, nullptr);
+
+  SetEnvironmentVariableW(L"QVSUPPORT", nullptr);
+  Create();
+  EXPECT_EQ(state_->report_file_path, u"\\velkbug.ini");
+}
+
+TEST_F(RealPipeline, UnknownProgIdCannotBeCreated) {
+  outside::ComObjectFactory factory;
+  try {
+    factory.Create(u"TOLVEX10.NoSuchClass");
+    FAIL() << "creation must fail";
+  } catch (const common::AutomationError& error) {
+    EXPECT_EQ(error.number(), 429);
+  }
+}
+
+TEST_F(RealPipeline, ReportFileAndRegistryLog) {
+  AcceptLevel1Dll();
+  Store(cat::kDebuggerShell, u"1");
+  Store(cat::kDebuggerRegistry, u"1");
+  Create();
+  Add(u"first", 1, Value(), Value(Text(u"co first")));
+  Add(u"rejected", 2);
+  Add(u"multi\r\nline [x] = ; > Ελληνικά 中文 \U0001F600");
+
+  EXPECT_EQ(Profile(L"DebuggerA", L"Counter"), L"3");
+  std::wstring first = Profile(L"DebuggerAReport", L"0");
+  EXPECT_EQ(first.rfind(L"1. (dll)  > APPOBJNOTHING > modTest > first > - > ", 0), 0u) << first;
+  EXPECT_EQ(Profile(L"DebuggerAReport", L"1"), L"");
+  EXPECT_EQ(Profile(L"DebuggerAReport", L"3"), L"<none>");
+
+  // The INI file handler reads back exactly what the sink wrote.
+  outside::IniFileHandler ini(state_->ini_handler);
+  ini.SetPath(state_->report_file_path);
+  ini.SetSection(u"DebuggerAReport");
+  ini.SetKey(Value(2.0));
+  Text third = *ini.GetValue().AsText();
+  EXPECT_NE(third.find(u"> multi\r\nline [x] = ; > Ελληνικά 中文 \U0001F600 > "), Text::npos);
+  Value names;
+  EXPECT_EQ(ini.EnumerateCurrentSection(names), 3);
+  ASSERT_TRUE(names.AsTextArray());
+  EXPECT_EQ(names.AsTextArray()->items, (std::vector<Text>{u"0", u"1", u"2"}));
+
+  EXPECT_EQ(Wide(Logged(cat::kSectionReport, u"AAAB")), first);
+  EXPECT_EQ(Logged(cat::kSectionReportCo, u"AAAB"), u"co first");
+  EXPECT_EQ(Logged(cat::kSectionReport, u"AAAC"), third);
+  EXPECT_EQ(Logged(cat::kSectionReportCo, u"AAAC"), u"<none>");
+  EXPECT_EQ(Logged(cat::kSectionReport, cat::kDebuggerAKS), u"AAAC");
+}
+
+TEST_F(RealPipeline, LiveWindowAtTheCornerShowsTheLatestLine) {
+  AcceptLevel1Dll();
+  Store(cat::kDebuggerWindow, u"1");
+  Create();
+  Add(u"first");
+  Add(u"second");
+  HWND window = FindWindowW(viewer::kLiveWindowClass, L"");
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window));
+  RECT frame, client;
+  GetWindowRect(window, &frame);
+  GetClientRect(window, &client);
+  EXPECT_EQ(frame.left, 0);
+  EXPECT_EQ(frame.top, 0);
+  EXPECT_EQ(client.right, viewer::TwipsToPixelsX(5940));
+  EXPECT_EQ(client.bottom, viewer::TwipsToPixelsY(1995));
+  EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_THICKFRAME, 0);  // fixed border
+
+  HWND box = GetWindow(window, GW_CHILD);
+  ASSERT_NE(box, nullptr);
+  RECT box_rect;
+  GetWindowRect(box, &box_rect);
+  MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&box_rect), 2);
+  EXPECT_EQ(box_rect.left, 0);
+  EXPECT_EQ(box_rect.top, 0);
+  EXPECT_EQ(box_rect.right, client.right);
+  EXPECT_EQ(box_rect.bottom, client.bottom);
+  wchar_t text[512] = {};
+  GetWindowTextW(box, text, 512);
+  EXPECT_EQ(std::wstring(text).rfind(L"2. (dll)  > APPOBJNOTHING > modTest > second > ", 0), 0u) << text;
+
+  Add(u"rejected", 2);
+  GetWindowTextW(box, text, 512);
+  EXPECT_STREQ(text, L"");
+
+  // Moved and closed by the user: the next message brings it back at the corner.
+  SetWindowPos(window, nullptr, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(window));
+  Add(u"third");
+  window = FindWindowW(viewer::kLiveWindowClass, L"");
+  ASSERT_NE(window, nullptr);
+  GetWindowRect(window, &frame);
+  EXPECT_EQ(frame.left, 0);
+  EXPECT_EQ(frame.top, 0);
+  GetWindowTextW(GetWindow(window, GW_CHILD), text, 512);
+  EXPECT_EQ(std::wstring(text).rfind(L"3. (dll)", 0), 0u) << text;
+}
+
+// Several processes logging at once never share an entry number or a report key.
+TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
+  AcceptLevel1Dll();
+  Store(cat::kDebuggerShell, u"1");
+  Store(cat::kDebuggerRegistry, u"1");
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring child = std::filesystem::path(self).parent_path().wstring() + L"\\pipeline_child.exe";
+  constexpr int kProcesses = 4, kMessages = 500;
+  std::vector<PROCESS_INFORMATION> running;
+  for (int i = 0; i < kProcesses; ++i) {
+    std::wstring command = L"\"" + child + L"\" " + std::to_wstring(kMessages) + L" p" + std::to_wstring(i);
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process));
+    running.push_back(process);
+  }
+  for (auto& process : running) {
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 240000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+
+  constexpr int kTotal = kProcesses * kMessages;
+  EXPECT_EQ(Profile(L"DebuggerA", L"Counter"), std::to_wstring(kTotal));
+  std::set<std::wstring> lines;
+  for (int i = 0; i < kTotal; ++i) lines.insert(Profile(L"DebuggerAReport", std::to_wstring(i).c_str()));
+  EXPECT_EQ(lines.size(), static_cast<size_t>(kTotal));
+  EXPECT_EQ(lines.count(L"<none>"), 0u);
+
+  Text key = u"AAAA";
+  std::set<Text> logged;
+  for (int i = 0; i < kTotal; ++i) {
+    key = component::NextReportKey(key);
+    logged.insert(Logged(cat::kSectionReport, key));
+  }
+  EXPECT_EQ(Logged(cat::kSectionReport, cat::kDebuggerAKS), key);
+  EXPECT_EQ(logged.size(), static_cast<size_t>(kTotal));
+  EXPECT_EQ(logged.count(u"<none>"), 0u);
+}
+
+}  // namespace
