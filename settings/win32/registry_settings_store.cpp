@@ -1,9 +1,5 @@
 #include "settings/win32/registry_settings_store.h"
 
-#include <windows.h>
-
-#include <memory>
-
 #include "common/automation_error.h"
 
 namespace settings {
@@ -12,10 +8,7 @@ namespace {
 
 const wchar_t* W(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-struct KeyCloser {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+constexpr REGSAM kAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_NOTIFY;
 
 common::AutomationError RegistryError(LONG status, const Text& what) {
   wchar_t* message = nullptr;
@@ -31,6 +24,24 @@ common::AutomationError RegistryError(LONG status, const Text& what) {
   return common::AutomationError::FromResult(HRESULT_FROM_WIN32(static_cast<DWORD>(status)), text);
 }
 
+// One REG_SZ value; none when absent or of another type.
+std::optional<Text> QueryText(HKEY key, const Text& name, LONG& status) {
+  for (;;) {
+    DWORD type = 0, bytes = 0;
+    status = RegQueryValueExW(key, W(name), nullptr, &type, nullptr, &bytes);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    Text value(bytes / sizeof(char16_t) + 1, u'\0');
+    DWORD got = bytes;
+    status = RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got);
+    if (status == ERROR_MORE_DATA) continue;  // grown in between: ask again
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    value.resize(got / sizeof(char16_t));
+    if (!value.empty() && value.back() == u'\0') value.pop_back();  // the stored terminator
+    return value;
+  }
+}
+
 }  // namespace
 
 Text RegistrySettingsStore::KeyPath(TextView app, TextView section) {
@@ -41,41 +52,83 @@ Text RegistrySettingsStore::KeyPath(TextView app, TextView section) {
   return path;
 }
 
+void RegistrySettingsStore::Watch(Section& section) {
+  if (!section.changed) section.changed.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  if (!section.changed ||
+      RegNotifyChangeKeyValue(section.key.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                              section.changed.get(), TRUE) != ERROR_SUCCESS)
+    section.changed.reset();  // no notification: values are not kept
+}
+
+RegistrySettingsStore::Section* RegistrySettingsStore::Open(TextView app, TextView section, bool create) {
+  Text path = KeyPath(app, section);
+  Text folded = common::AsciiUpper(path);
+  auto it = sections_.find(folded);
+  if (it != sections_.end()) {
+    Section& open = it->second;
+    if (open.changed && WaitForSingleObject(open.changed.get(), 0) == WAIT_OBJECT_0) {
+      open.values.clear();  // changed since: re-arm first, then read afresh
+      Watch(open);
+    }
+    return &open;
+  }
+  Section fresh;
+  LONG status = create ? RegCreateKeyExW(HKEY_CURRENT_USER, W(path), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
+                                         nullptr, fresh.key.put(), nullptr)
+                       : RegOpenKeyExW(HKEY_CURRENT_USER, W(path), 0, kAccess, fresh.key.put());
+  if (status != ERROR_SUCCESS) {
+    if (create) throw RegistryError(status, u"Cannot create the settings key");
+    return nullptr;
+  }
+  Watch(fresh);
+  return &sections_.emplace(std::move(folded), std::move(fresh)).first->second;
+}
+
+void RegistrySettingsStore::Forget(TextView app, TextView section) {
+  sections_.erase(common::AsciiUpper(KeyPath(app, section)));
+}
+
 Text RegistrySettingsStore::ReadSetting(TextView app, TextView section, TextView key, TextView default_text) {
   if (app.empty() || section.empty()) return Text(default_text);
-  HKEY raw = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, W(KeyPath(app, section)), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
-    return Text(default_text);
-  UniqueKey handle(raw);
-  Text name(key);
-  for (;;) {
-    DWORD type = 0, bytes = 0;
-    if (RegQueryValueExW(raw, W(name), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return Text(default_text);
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return Text(default_text);
-    Text value(bytes / sizeof(char16_t) + 1, u'\0');
-    DWORD got = bytes;
-    LONG status = RegQueryValueExW(raw, W(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got);
-    if (status == ERROR_MORE_DATA) continue;  // grown in between: ask again
-    if (status != ERROR_SUCCESS) return Text(default_text);
-    value.resize(got / sizeof(char16_t));
-    if (!value.empty() && value.back() == u'\0') value.pop_back();  // the stored terminator
-    return value;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Section* open = Open(app, section, false);
+    if (!open) return Text(default_text);
+    Text name(key);
+    Text folded = common::AsciiUpper(name);
+    if (open->changed) {
+      auto cached = open->values.find(folded);
+      if (cached != open->values.end()) return cached->second ? *cached->second : Text(default_text);
+    }
+    LONG status = ERROR_SUCCESS;
+    std::optional<Text> value = QueryText(open->key.get(), name, status);
+    if (status == ERROR_KEY_DELETED) {  // removed by someone else: look it up again
+      Forget(app, section);
+      continue;
+    }
+    if (open->changed) open->values[folded] = value;
+    return value ? *value : Text(default_text);
   }
+  return Text(default_text);
 }
 
 void RegistrySettingsStore::WriteSetting(TextView app, TextView section, TextView key, TextView text) {
   if (app.empty() || section.empty() || key.empty())
     throw common::AutomationError(5, u"Invalid procedure call or argument: a setting needs an application, a section and a key");
-  HKEY raw = nullptr;
-  LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, W(KeyPath(app, section)), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_SET_VALUE, nullptr, &raw, nullptr);
-  if (status != ERROR_SUCCESS) throw RegistryError(status, u"Cannot create the settings key");
-  UniqueKey handle(raw);
-  Text data(text);
+  Text name(key), data(text);
   data.push_back(u'\0');
-  status = RegSetValueExW(raw, W(Text(key)), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                          static_cast<DWORD>(data.size() * sizeof(char16_t)));
-  if (status != ERROR_SUCCESS) throw RegistryError(status, u"Cannot store the setting");
+  for (int attempt = 0;; ++attempt) {
+    Section* open = Open(app, section, true);
+    LONG status = RegSetValueExW(open->key.get(), W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size() * sizeof(char16_t)));
+    if (status == ERROR_KEY_DELETED && attempt == 0) {
+      Forget(app, section);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) throw RegistryError(status, u"Cannot store the setting");
+    // The registry will report this change too; until it does, the value is known.
+    open->values.erase(common::AsciiUpper(name));
+    return;
+  }
 }
 
 }  // namespace settings

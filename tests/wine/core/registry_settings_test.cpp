@@ -97,6 +97,25 @@ TEST_F(RegistrySettings, TextsRoundTripExactlyAndWritesReplace) {
   EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerShell), u"2");
 }
 
+// Values are kept between reads, but never past a change by someone else.
+TEST_F(RegistrySettings, ReadsSeeChangesMadeElsewhere) {
+  RegistrySettingsStore other;
+  store.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"1");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"1");
+  other.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"2");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"2");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledDLL), u"");
+  other.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledDLL, u"1");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledDLL), u"1");
+
+  // The whole tree removed behind the store's back: reads fall back to the
+  // default and the next write builds the levels again.
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Kestrelon"), ERROR_SUCCESS);
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"d"), u"d");
+  store.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"3");
+  EXPECT_EQ(other.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"3");
+}
+
 TEST_F(RegistrySettings, ValuesOfOtherTypesReadAsTheDefault) {
   store.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerShell, u"1");
   HKEY key;
