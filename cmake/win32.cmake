@@ -37,3 +37,4 @@ add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest E
 add_subdirectory(winkit)
 include(cmake/portable.cmake)
 add_subdirectory(tests/wine)
+add_subdirectory(bench)

@@ -1,0 +1,140 @@
+// A process killed at any byte of any write leaves a file that parses, holds every
+// change that completed before, and takes further changes normally.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "ini_test_util.h"
+#include "tolvex/ini/ini_document.h"
+#include "tolvex/ini/ini_handler.h"
+
+namespace tolvex::testing {
+namespace {
+
+constexpr char16_t kPath[] = u"state.ini";
+
+struct Op {
+  Text section, key, value;
+};
+
+// section (folded) -> keys (folded) -> value, for every key readers can reach.
+using State = std::map<Text, std::map<Text, Text>>;
+
+State Expected(const std::vector<Op>& ops, size_t count) {
+  State state;
+  for (size_t i = 0; i < count; ++i) state[ini::FoldName(ops[i].section)][ini::FoldName(ops[i].key)] = ops[i].value;
+  return state;
+}
+
+State Expected(const State& initial, const std::vector<Op>& ops, size_t count) {
+  State state = initial;
+  for (auto& [section, keys] : Expected(ops, count))
+    for (auto& [key, value] : keys) state[section][key] = value;
+  return state;
+}
+
+// What any reader finds in the file, straight from its bytes.
+State Found(const MemoryIniDisk& disk) {
+  State state;
+  auto bytes = disk.Bytes(kPath);
+  if (!bytes) return state;
+  ini::IniDocument doc;
+  doc.Assign(ini::DecodeFile(*bytes).text);
+  for (const auto& block : doc.blocks()) {
+    if (block.header == ini::kNone || block.shadowed) continue;
+    for (const auto& key : block.keys) state[ini::FoldName(block.name)][ini::FoldName(key.name)] = doc.ValueOf(key);
+  }
+  return state;
+}
+
+void Apply(IniHandler& h, const Op& op) {
+  h.SetSection(op.section);
+  h.SetKey(op.key);
+  h.SetValue(op.value);
+}
+
+std::vector<Op> ReportOps(int reports, int first = 0) {
+  std::vector<Op> ops;
+  for (int i = first; i < first + reports; ++i) {
+    ops.push_back({u"DebuggerAReport", common::IntegerText(i), T("message number " + std::to_string(i))});
+    ops.push_back({u"DebuggerA", u"Counter", common::IntegerText(i + 1)});
+  }
+  return ops;
+}
+
+// Kills the writer at every byte of the run; checks the file after each kill and then
+// lets a new writer finish the run on it.
+void SweepKillPoints(const std::string& initial, const std::vector<Op>& ops) {
+  MemoryIniDisk probe;
+  if (!initial.empty()) probe.Put(kPath, initial);
+  const State before = Found(probe);
+  {
+    MemoryIniStorageProvider provider(probe);
+    IniHandler h(provider);
+    h.SetPath(kPath);
+    for (const Op& op : ops) Apply(h, op);
+  }
+  const uint64_t total = probe.counters.bytes_written;
+  ASSERT_EQ(Found(probe), Expected(before, ops, ops.size()));
+
+  for (uint64_t budget = 0; budget <= total; ++budget) {
+    MemoryIniDisk disk;
+    if (!initial.empty()) disk.Put(kPath, initial);
+    MemoryIniStorageProvider provider(disk);
+    size_t done = 0;
+    {
+      IniHandler h(provider);
+      h.SetPath(kPath);
+      disk.kill_budget = budget;
+      try {
+        for (; done < ops.size(); ++done) Apply(h, ops[done]);
+      } catch (const SimulatedKill&) {
+      }
+      disk.kill_budget.reset();
+    }
+    State found = Found(disk);
+    bool old_or_new = found == Expected(before, ops, done) ||
+                      (done < ops.size() && found == Expected(before, ops, done + 1));
+    ASSERT_TRUE(old_or_new) << "killed after " << budget << " bytes, in change " << done << "\n"
+                            << FileText(disk, kPath);
+
+    IniHandler next(provider);
+    next.SetPath(kPath);
+    for (size_t i = done; i < ops.size(); ++i) Apply(next, ops[i]);
+    ASSERT_EQ(Found(disk), Expected(before, ops, ops.size())) << "after a kill at byte " << budget;
+    // The handler's own view agrees with the bytes.
+    for (const Op& op : ops) {
+      next.SetSection(op.section);
+      next.SetKey(op.key);
+      ASSERT_EQ(next.Value(), Expected(before, ops, ops.size())[ini::FoldName(op.section)][ini::FoldName(op.key)]);
+    }
+  }
+}
+
+TEST(IniCrashSafety, ReportPatternFromNoFile) {
+  // Creation, a new section, a section move, a pair, in-place updates, appends.
+  SweepKillPoints("", ReportOps(6));
+}
+
+TEST(IniCrashSafety, GrowthNewSectionsAndAwkwardNamesAndValues) {
+  std::vector<Op> ops = ReportOps(3);
+  ops.push_back({u"DebuggerA", u"Counter", T(std::string(30, '9'))});  // outgrows its slots
+  ops.push_back({u"DebuggerA", u"Counter", u"7"});
+  ops.push_back({u"Other", T("ключ"), T("Ελληνικά 😀")});             // toggles by a blank
+  ops.push_back({u"Other", u"lines", T("a\r\n[Evil]\r\nx=1\n")});
+  ops.push_back({u"DebuggerA", u"second", u" padded "});            // moves DebuggerA
+  ops.push_back({u"Other", T("ключ"), T("short")});                 // gains a pair
+  ops.push_back({u"Other", T("ключ"), T("shorter")});
+  SweepKillPoints("", ops);
+}
+
+TEST(IniCrashSafety, ForeignFileWithOpenLastLineAndTornTail) {
+  // A UTF-8 file is converted first; a UTF-16 file ending in half a line and half a
+  // character is appended to on a fresh line.
+  SweepKillPoints("; kept\n[DebuggerA]\nCounter=41\n[DebuggerAReport]\n40=old", ReportOps(3, 41));
+  std::string torn = Utf16File(u"[DebuggerA]\r\nCounter=3\r\n[DebuggerAReport]\r\n2=last\r\n;3=parti") + "x";
+  SweepKillPoints(torn, ReportOps(3, 3));
+}
+
+}  // namespace
+}  // namespace tolvex::testing

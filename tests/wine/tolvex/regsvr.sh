@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# regsvr.sh <wine-run> register|unregister <dll>...
+# Registers (or unregisters) each DLL with regsvr32 in the private prefix.
+set -u
+run=$1 mode=$2
+shift 2
+flag=
+[ "$mode" = unregister ] && flag=/u
+for dll in "$@"; do
+  if ! "$run" regsvr32 /s $flag "$dll" </dev/null >/dev/null 2>&1; then
+    echo "regsvr32 $flag $dll failed" >&2
+    exit 1
+  fi
+done

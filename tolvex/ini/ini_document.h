@@ -1,0 +1,99 @@
+#pragma once
+// The parsed image of one INI file: its whole text, its lines, and per section an index
+// of keys. Reads follow the platform's profile functions: lines end at CR, LF or CRLF;
+// white space around names and values is ignored; a line starting with ';' is a
+// comment; "[name]" opens a section (name up to the last ']'); a key line splits at its
+// first '='; of two sections or two keys with one name the first one counts.
+//
+// Pairs: a key that is rewritten in place owns two neighbouring "slot" lines, each a
+// toggle character followed by "name=". The toggle is a blank on the live slot (the one
+// readers see) and ';' on the other, which is then a comment. A new value goes into the
+// hidden slot first; flipping toggles (one byte each) then makes it the live one, so a
+// reader never sees a half-written value.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tolvex/ini/ini_text.h"
+
+namespace tolvex::ini {
+
+inline constexpr size_t kNone = static_cast<size_t>(-1);
+
+enum class LineKind : uint8_t { kBlank, kComment, kSection, kKey, kOther };
+
+struct Line {
+  size_t start = 0;      // index in the text of the line's first character
+  size_t length = 0;     // characters before the line break
+  uint8_t term = 0;      // characters of the line break: 0 (open last line), 1 or 2
+  LineKind kind = LineKind::kBlank;
+  uint32_t block = 0;    // the section block the line belongs to
+};
+
+struct KeyEntry {
+  Text name;             // spelled as in the file
+  size_t line = kNone;   // the line readers see
+  size_t spare = kNone;  // the other slot of a pair, or kNone
+};
+
+// A run of lines from a section header up to the next one. Block 0 holds the lines
+// before the first header and has no name.
+struct SectionBlock {
+  Text name;
+  size_t header = kNone;
+  size_t end = 0;               // one past the block's last line
+  bool shadowed = false;        // an earlier block has the same name: readers skip this one
+  bool has_later_twin = false;  // a later block has the same name
+  std::vector<KeyEntry> keys;   // first occurrences, in file order
+  std::unordered_map<Text, size_t> index;  // folded name -> position in keys
+};
+
+class IniDocument {
+ public:
+  IniDocument() { Assign({}); }
+
+  void Assign(Text text);
+  // Adds text at the end and parses what it adds. When the last line is open, `more`
+  // should start with a line break (otherwise the whole text is parsed again).
+  void Append(TextView more);
+  // Mirrors a finished pair update: `region` (same length as the value region) now fills
+  // the spare slot's value region, the spare is live and the old live slot is hidden.
+  void ApplyPairUpdate(size_t block, size_t key, TextView region);
+
+  const Text& text() const { return text_; }
+  const std::vector<Line>& lines() const { return lines_; }
+  const std::vector<SectionBlock>& blocks() const { return blocks_; }
+  TextView Content(size_t line) const {
+    return TextView(text_).substr(lines_[line].start, lines_[line].length);
+  }
+
+  // The first block with this name, or kNone.
+  size_t FindSection(TextView name) const;
+  // Position of the key in blocks()[block].keys, or kNone.
+  size_t FindKey(size_t block, TextView name) const;
+  Text ValueOf(const KeyEntry& key) const;
+  // Index in the text just after the line's first '=', or kNone.
+  size_t ValueStart(size_t line) const;
+
+  bool IsLastBlock(size_t block) const { return blocks_[block].end == lines_.size(); }
+  bool EndsWithOpenLine() const { return !lines_.empty() && lines_.back().term == 0; }
+  size_t BlockBegin(size_t block) const { return block == 0 ? 0 : blocks_[block].header; }
+
+  // Whether content is a slot line ("<blank or ;>name=...") of the named key.
+  static bool IsSlot(TextView content, TextView name);
+
+ private:
+  void ParseFrom(size_t pos);
+  void AddLine(size_t start, size_t length, uint8_t term);
+  void AddKey(size_t line, TextView name);
+  void PairWithPrevious(size_t comment_line);
+
+  Text text_;
+  std::vector<Line> lines_;
+  std::vector<SectionBlock> blocks_;
+  std::unordered_map<Text, size_t> section_index_;  // folded name -> first block
+};
+
+}  // namespace tolvex::ini

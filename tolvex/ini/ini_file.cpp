@@ -1,0 +1,218 @@
+#include "tolvex/ini/ini_file.h"
+
+#include <algorithm>
+
+namespace tolvex {
+
+using ini::kNone;
+
+namespace {
+
+constexpr TextView kBreak = u"\r\n";
+
+Text Blanks(size_t n) { return Text(n, u' '); }
+
+// Value room of a new pair: enough for the value and for some growth after it.
+size_t SlotRoom(size_t encoded) { return encoded + std::max<size_t>(8, encoded / 4); }
+
+// Offset in the file of a character of the text (after the 2-byte mark).
+uint64_t ByteOffset(size_t pos) { return 2 + 2 * static_cast<uint64_t>(pos); }
+
+Text Join(TextView a, TextView b, TextView c = {}) {
+  Text out;
+  out.reserve(a.size() + b.size() + c.size());
+  out.append(a).append(b).append(c);
+  return out;
+}
+
+}  // namespace
+
+struct IniFile::Edit {
+  size_t block = kNone;  // the section's first block, or kNone for a new section
+  size_t key = kNone;    // the key within it, or kNone for a new key
+  TextView section;
+  TextView key_name;
+  TextView encoded;
+};
+
+IniFile::IniFile(std::unique_ptr<IniStorage> storage) : storage_(std::move(storage)) {}
+IniFile::~IniFile() = default;
+
+void IniFile::Load() {
+  // The stamp is taken first: a change that lands while we read shows as a new stamp.
+  IniStamp stamp = storage_->Stamp();
+  std::optional<std::string> bytes = storage_->Load();
+  if (!bytes) {
+    doc_.Assign({});
+    native_ = false;
+  } else {
+    ini::DecodedFile file = ini::DecodeFile(*bytes);
+    native_ = file.encoding == ini::FileEncoding::kUtf16Le;
+    doc_.Assign(std::move(file.text));
+  }
+  stamp_ = stamp;
+  loaded_ = true;
+}
+
+void IniFile::Refresh(bool locked) {
+  if (loaded_ && storage_->Stamp() == stamp_) return;
+  loaded_ = false;
+  if (locked) {
+    Load();
+  } else {
+    IniStorageLock lock(*storage_);
+    Load();
+  }
+}
+
+Text IniFile::Get(TextView section, TextView key) {
+  Refresh(false);
+  size_t block = doc_.FindSection(section);
+  if (block == kNone) return {};
+  size_t k = doc_.FindKey(block, key);
+  return k == kNone ? Text() : doc_.ValueOf(doc_.blocks()[block].keys[k]);
+}
+
+std::vector<Text> IniFile::Keys(TextView section) {
+  Refresh(false);
+  std::vector<Text> names;
+  size_t block = doc_.FindSection(section);
+  if (block == kNone) return names;
+  for (const auto& key : doc_.blocks()[block].keys) names.push_back(key.name);
+  return names;
+}
+
+void IniFile::Set(TextView section, TextView key, TextView value) {
+  Text encoded = ini::EncodeValue(value);
+  IniStorageLock lock(*storage_);
+  try {
+    Refresh(true);
+    size_t block = doc_.FindSection(section);
+    size_t k = block == kNone ? kNone : doc_.FindKey(block, key);
+    if (k != kNone && doc_.ValueOf(doc_.blocks()[block].keys[k]) == value) return;
+    Edit edit{block, k, section, key, encoded};
+    Text key_line = Join(key, u"=", encoded);
+    if (!native_) {
+      Rewrite(edit);
+    } else if (block == kNone) {
+      Text header = Join(u"[", section, u"]");
+      AppendLines(&header, key_line);
+    } else if (k == kNone) {
+      if (doc_.IsLastBlock(block))
+        AppendLines(nullptr, key_line);
+      else
+        Rewrite(edit);
+    } else {
+      const ini::KeyEntry& entry = doc_.blocks()[block].keys[k];
+      size_t room = 0;
+      if (entry.spare != kNone) {
+        const ini::Line& spare = doc_.lines()[entry.spare];
+        room = spare.start + spare.length - doc_.ValueStart(entry.spare);
+      }
+      if (entry.spare != kNone && encoded.size() <= room)
+        UpdatePair(block, k, encoded);
+      else
+        Rewrite(edit);
+    }
+    storage_->Publish();
+    stamp_ = storage_->Stamp();
+  } catch (...) {
+    loaded_ = false;  // the image may be ahead of or behind the file: read it again
+    throw;
+  }
+}
+
+void IniFile::WriteChars(size_t pos, TextView chars) {
+  storage_->Write(ByteOffset(pos), ini::ToUtf16Le(chars));
+}
+
+void IniFile::WriteToggle(size_t pos, char16_t c) {
+  // The toggles (';', ' ', '[', a first name character below U+0100) share their high
+  // byte (zero), so a flip is a single byte: it lands whole or not at all.
+  char low = static_cast<char>(c & 0xFF);
+  storage_->Write(ByteOffset(pos), std::string_view(&low, 1));
+}
+
+void IniFile::AppendLines(const Text* header, TextView key_line) {
+  const size_t end = doc_.text().size();
+  Text dead, live;
+  if (doc_.EndsWithOpenLine()) dead = live = Text(kBreak);  // never continue someone's line
+  size_t header_pos = kNone;
+  if (header) {
+    header_pos = end + dead.size();
+    dead.append(u";").append(TextView(*header).substr(1)).append(kBreak);
+    live.append(*header).append(kBreak);
+  }
+  size_t key_pos = end + dead.size();
+  char16_t toggle;
+  if (key_line.front() < 0x100) {
+    toggle = key_line.front();
+    dead.append(u";").append(key_line.substr(1)).append(kBreak);
+    live.append(key_line).append(kBreak);
+  } else {
+    toggle = u' ';
+    dead.append(u";").append(key_line).append(kBreak);
+    live.append(u" ").append(key_line).append(kBreak);
+  }
+  WriteChars(end, dead);
+  if (header) WriteToggle(header_pos, u'[');
+  WriteToggle(key_pos, toggle);
+  doc_.Append(live);
+}
+
+void IniFile::UpdatePair(size_t block, size_t key, TextView encoded) {
+  const ini::KeyEntry& entry = doc_.blocks()[block].keys[key];
+  const ini::Line& spare = doc_.lines()[entry.spare];
+  size_t value_pos = doc_.ValueStart(entry.spare);
+  Text region = Join(encoded, Blanks(spare.start + spare.length - value_pos - encoded.size()));
+  WriteChars(value_pos, region);  // into the hidden (or shadowed) slot: nobody sees it yet
+  if (doc_.text()[spare.start] != u' ') WriteToggle(spare.start, u' ');
+  WriteToggle(doc_.lines()[entry.line].start, u';');
+  doc_.ApplyPairUpdate(block, key, region);
+}
+
+void IniFile::Rewrite(const Edit& edit) {
+  const auto& blocks = doc_.blocks();
+  const bool new_key = edit.block != kNone && edit.key == kNone;
+  const bool move = new_key && !doc_.IsLastBlock(edit.block) && !blocks[edit.block].has_later_twin;
+  Text out;
+  out.reserve(doc_.text().size() + doc_.lines().size() + 3 * edit.encoded.size() + 64);
+  auto put = [&](TextView line) { out.append(line).append(kBreak); };
+  auto put_block = [&](size_t b) {
+    const size_t begin = doc_.BlockBegin(b), end = blocks[b].end;
+    if (b != edit.block) {
+      for (size_t i = begin; i < end; ++i) put(doc_.Content(i));
+      return;
+    }
+    const ini::KeyEntry* key = edit.key != kNone ? &blocks[b].keys[edit.key] : nullptr;
+    size_t insert_after = begin;  // a new key goes after the block's last non-blank line
+    if (!key)
+      for (size_t i = begin; i < end; ++i)
+        if (doc_.lines()[i].kind != ini::LineKind::kBlank) insert_after = i;
+    for (size_t i = begin; i < end; ++i) {
+      if (key && i == key->spare) continue;
+      if (key && i == key->line) {
+        size_t room = SlotRoom(edit.encoded.size());
+        put(Join(Join(u" ", key->name, u"="), edit.encoded, Blanks(room - edit.encoded.size())));
+        put(Join(Join(u";", key->name, u"="), Blanks(room)));
+        continue;
+      }
+      put(doc_.Content(i));
+      if (!key && i == insert_after) put(Join(edit.key_name, u"=", edit.encoded));
+    }
+  };
+  for (size_t b = 0; b < blocks.size(); ++b)
+    if (!(move && b == edit.block)) put_block(b);
+  if (move) put_block(edit.block);
+  if (edit.block == kNone) {
+    put(Join(u"[", edit.section, u"]"));
+    put(Join(edit.key_name, u"=", edit.encoded));
+  }
+  std::string bytes(ini::kUtf16LeBom);
+  bytes += ini::ToUtf16Le(out);
+  storage_->Replace(bytes);
+  doc_.Assign(std::move(out));
+  native_ = true;
+}
+
+}  // namespace tolvex

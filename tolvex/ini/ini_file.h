@@ -1,0 +1,59 @@
+#pragma once
+// One INI file kept open: its storage, the parsed image of its content and the stamp
+// that image belongs to. Every call first checks the stamp (cheap) and parses the file
+// again only when someone changed it.
+//
+// How a value is stored, always under the storage lock and crash-safe:
+//  - an unchanged value: nothing is written;
+//  - a key with a pair whose hidden slot is long enough: the value goes into the hidden
+//    slot, then one-byte flips make it the live slot;
+//  - a new key in the file's last section, or a new section: the lines are appended in
+//    commented-out form, then one-byte flips turn them on (a torn append leaves at most a
+//    comment);
+//  - anything else (a file that is new, not UTF-16LE, a value that outgrew its slots, a
+//    key without a pair, a new key in an earlier section): the whole file is rebuilt and
+//    replaced at once. The rebuilt file gives the changed key a pair with room to grow and
+//    moves a section that gains a key to the end, so that later keys are appends.
+#include <memory>
+#include <vector>
+
+#include "tolvex/ini/ini_document.h"
+#include "tolvex/ini/ini_storage.h"
+
+namespace tolvex {
+
+using common::Text;
+using common::TextView;
+
+class IniFile {
+ public:
+  explicit IniFile(std::unique_ptr<IniStorage> storage);
+  ~IniFile();
+
+  // Empty when the file, section or key is absent.
+  Text Get(TextView section, TextView key);
+  void Set(TextView section, TextView key, TextView value);
+  // Key names of the section in file order; empty when the file or section is absent.
+  std::vector<Text> Keys(TextView section);
+
+  // The image as of the last call (for tests and diagnostics).
+  const ini::IniDocument& document() const { return doc_; }
+
+ private:
+  struct Edit;
+  void Refresh(bool locked);
+  void Load();
+  void Rewrite(const Edit& edit);
+  void AppendLines(const Text* header, TextView key_line);
+  void UpdatePair(size_t block, size_t key, TextView encoded);
+  void WriteChars(size_t pos, TextView chars);
+  void WriteToggle(size_t pos, char16_t c);
+
+  std::unique_ptr<IniStorage> storage_;
+  ini::IniDocument doc_;
+  IniStamp stamp_;
+  bool loaded_ = false;
+  bool native_ = false;  // UTF-16LE with mark: changes can go in place
+};
+
+}  // namespace tolvex

@@ -1,0 +1,81 @@
+#include "tolvex/runtime/environment.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/automation_error.h"
+#include "winkit/handles.h"
+
+namespace tolvex {
+
+namespace {
+
+using common::Text;
+
+const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+Text ProcessValue(const Text& name) {
+  Text value(256, u'\0');
+  for (;;) {
+    DWORD n = GetEnvironmentVariableW(Wide(name), reinterpret_cast<wchar_t*>(value.data()),
+                                      static_cast<DWORD>(value.size()));
+    if (n == 0) return {};  // not set, or set to nothing
+    if (n < value.size()) {
+      value.resize(n);
+      return value;
+    }
+    value.resize(n);  // n counts the terminating NUL when the buffer was too small
+  }
+}
+
+// The value as stored (REG_EXPAND_SZ unexpanded); empty when absent or not text.
+Text StoredValue(HKEY root, const wchar_t* key_path, const Text& name, const char16_t* store) {
+  winkit::Key key;
+  LSTATUS status = RegOpenKeyExW(root, key_path, 0, KEY_QUERY_VALUE, key.put());
+  if (status == ERROR_SUCCESS) {
+    std::wstring data(256, L'\0');
+    DWORD type = REG_NONE, bytes = 0;
+    do {
+      bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+      status = RegQueryValueExW(key.get(), Wide(name), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
+      if (status == ERROR_MORE_DATA) data.resize(bytes / sizeof(wchar_t) + 1);
+    } while (status == ERROR_MORE_DATA);
+    if (status == ERROR_SUCCESS) {
+      if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
+      data.resize(bytes / sizeof(wchar_t));
+      while (!data.empty() && data.back() == L'\0') data.pop_back();
+      return Text(data.begin(), data.end());
+    }
+  }
+  if (status == ERROR_FILE_NOT_FOUND) return {};
+  const Text what = Text(u"the ") + store + u" environment cannot be read (system error " +
+                    common::IntegerText(status) + u")";
+  if (status == ERROR_ACCESS_DENIED)
+    throw common::AutomationError(common::error_number::kPermissionDenied, u"Permission denied: " + what);
+  throw common::AutomationError::FromResult(HRESULT_FROM_WIN32(status), u"EnvironGet: " + what);
+}
+
+}  // namespace
+
+Text EnvironmentValue(short kind, const Text& name) {
+  const auto known = static_cast<EnvironmentKind>(kind);
+  if (known != EnvironmentKind::kUser && known != EnvironmentKind::kProcess && known != EnvironmentKind::kMachine)
+    throw common::AutomationError(common::error_number::kInvalidArgument,
+                                  u"Invalid procedure call or argument: EnvironGet kind " + common::IntegerText(kind) +
+                                      u" is not 1 (user), 2 (process) or 3 (machine)");
+  // No variable name holds NUL (nor is empty); such a name is simply not set.
+  if (name.empty() || name.find(u'\0') != Text::npos) return {};
+  switch (known) {
+    case EnvironmentKind::kUser:
+      return StoredValue(HKEY_CURRENT_USER, L"Environment", name, u"user");
+    case EnvironmentKind::kProcess:
+      return ProcessValue(name);
+    case EnvironmentKind::kMachine:
+      return StoredValue(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                         name, u"machine");
+  }
+  return {};
+}
+
+}  // namespace tolvex

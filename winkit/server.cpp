@@ -1,0 +1,127 @@
+#include "winkit/server.h"
+
+#include <olectl.h>
+
+#include <string>
+
+#include "winkit/handles.h"
+#include "winkit/module.h"
+
+namespace winkit {
+
+namespace {
+
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40];
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+// Sets a text value (nullptr name: the default value), creating the key when missing.
+LSTATUS SetText(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+  Key key;
+  LSTATUS status =
+      RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// The default value of HKCR\path, empty when absent.
+std::wstring ReadText(const std::wstring& path) {
+  wchar_t buffer[64] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+    return {};
+  return buffer;
+}
+
+LSTATUS DeleteTree(const std::wstring& path) {
+  LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+  return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+// Deletes a ProgID key only when it names this class.
+LSTATUS DeleteProgId(const std::wstring& prog_id, const std::wstring& clsid) {
+  if (_wcsicmp(ReadText(prog_id + L"\\CLSID").c_str(), clsid.c_str()) != 0) return ERROR_SUCCESS;
+  return DeleteTree(prog_id);
+}
+
+LSTATUS WriteClassKeys(const ServerEntry& server, const ClassEntry& entry, const std::wstring& module) {
+  const std::wstring clsid = GuidText(*entry.clsid);
+  const std::wstring key = L"CLSID\\" + clsid;
+  const std::wstring prog_id = entry.prog_id;
+  const std::wstring versioned = prog_id + L"." + std::to_wstring(server.major);
+  const std::wstring version = std::to_wstring(server.major) + L"." + std::to_wstring(server.minor);
+  const struct {
+    std::wstring path;
+    const wchar_t* name;
+    std::wstring value;
+  } values[] = {
+      {key, nullptr, entry.description},
+      {key + L"\\InprocServer32", nullptr, module},
+      {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {key + L"\\ProgID", nullptr, versioned},
+      {key + L"\\VersionIndependentProgID", nullptr, prog_id},
+      {key + L"\\TypeLib", nullptr, GuidText(*server.libid)},
+      {key + L"\\Version", nullptr, version},
+      {versioned, nullptr, entry.description},
+      {versioned + L"\\CLSID", nullptr, clsid},
+      {prog_id, nullptr, entry.description},
+      {prog_id + L"\\CLSID", nullptr, clsid},
+      {prog_id + L"\\CurVer", nullptr, versioned},
+  };
+  for (const auto& v : values) {
+    LSTATUS status = SetText(v.path, v.name, v.value);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+HRESULT GetClassObject(const ServerEntry& server, REFCLSID clsid, REFIID riid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  for (size_t i = 0; i < server.class_count; ++i)
+    if (IsEqualCLSID(clsid, *server.classes[i].clsid)) return CreateClassFactory(server.classes[i].create, riid, out);
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT RegisterServer(const ServerEntry& server) {
+  const std::wstring module = ModulePath();
+  if (module.empty()) return HRESULT_FROM_WIN32(GetLastError());
+  ComPtr<ITypeLib> library;
+  HRESULT hr = LoadTypeLibEx(module.c_str(), REGKIND_NONE, library.put());
+  if (SUCCEEDED(hr)) hr = RegisterTypeLib(library.get(), const_cast<OLECHAR*>(module.c_str()), nullptr);
+  if (FAILED(hr)) return SELFREG_E_TYPELIB;
+  for (size_t i = 0; i < server.class_count; ++i) {
+    if (WriteClassKeys(server, server.classes[i], module) != ERROR_SUCCESS) {
+      UnregisterServer(server);
+      return SELFREG_E_CLASS;
+    }
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterServer(const ServerEntry& server) {
+  HRESULT result = S_OK;
+  for (size_t i = 0; i < server.class_count; ++i) {
+    const ClassEntry& entry = server.classes[i];
+    const std::wstring clsid = GuidText(*entry.clsid);
+    const std::wstring prog_id = entry.prog_id;
+    const std::wstring versioned = prog_id + L"." + std::to_wstring(server.major);
+    if (DeleteProgId(versioned, clsid) != ERROR_SUCCESS || DeleteProgId(prog_id, clsid) != ERROR_SUCCESS ||
+        DeleteTree(L"CLSID\\" + clsid) != ERROR_SUCCESS)
+      result = SELFREG_E_CLASS;
+  }
+  // Also removes the interface keys that RegisterTypeLib wrote.
+  Bstr registered_path;
+  if (SUCCEEDED(QueryPathOfRegTypeLib(*server.libid, server.major, server.minor, LOCALE_NEUTRAL,
+                                      registered_path.put())) &&
+      FAILED(UnRegisterTypeLib(*server.libid, server.major, server.minor, LOCALE_NEUTRAL, SYS_WIN32)))
+    result = SELFREG_E_TYPELIB;
+  return result;
+}
+
+}  // namespace winkit

@@ -1,0 +1,43 @@
+#pragma once
+// The in-process server around a DLL's classes: class objects for DllGetClassObject and
+// the registry entries written by DllRegisterServer and removed by DllUnregisterServer.
+//
+// For each class, registration writes
+//   HKCR\CLSID\{clsid}                        description
+//     InprocServer32                          the DLL's path, ThreadingModel=Apartment
+//     ProgID                                  <ProgID>.<major>
+//     VersionIndependentProgID                <ProgID>
+//     TypeLib, Version                        the type library's LIBID and version
+//   HKCR\<ProgID>.<major>\CLSID               {clsid}
+//   HKCR\<ProgID>\CLSID, CurVer               {clsid}, <ProgID>.<major>
+// and registers the embedded type library (RegisterTypeLib), which adds the interface
+// keys marshalled through it (ProxyStubClsid32 {00020424-0000-0000-C000-000000000046}).
+// Unregistration removes these and leaves a ProgID alone when it names another class.
+#include <windows.h>
+
+#include <cstddef>
+
+#include "winkit/class_factory.h"
+
+namespace winkit {
+
+struct ClassEntry {
+  const CLSID* clsid;
+  const wchar_t* prog_id;  // version-independent
+  const wchar_t* description;
+  CreateFunction create;
+};
+
+struct ServerEntry {
+  const GUID* libid;
+  WORD major;
+  WORD minor;
+  const ClassEntry* classes;
+  size_t class_count;
+};
+
+HRESULT GetClassObject(const ServerEntry& server, REFCLSID clsid, REFIID riid, void** out);
+HRESULT RegisterServer(const ServerEntry& server);
+HRESULT UnregisterServer(const ServerEntry& server);
+
+}  // namespace winkit
