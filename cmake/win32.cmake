@@ -35,6 +35,7 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 add_subdirectory(winkit)
+add_subdirectory(com)
 include(cmake/portable.cmake)
 add_subdirectory(tests/wine)
 add_subdirectory(bench)
