@@ -40,4 +40,18 @@ void Debugger::CreateDebugInfoWindow() {
   });
 }
 
+void Debugger::DestroyDebugInfoWindow() {
+  RunTrapped(platform_, u"DestroyDebugInfoWindow", [] {});
+}
+
+void Debugger::AddClearMessages() {
+  RunTrapped(platform_, u"AddClearMessages", [] {});
+}
+
+void Debugger::ShowDebuggerWindow() {}
+
+void Debugger::ShowDebuggerOptions() {}
+
+void Debugger::AddDebugMessage(DebugMessage& message) { component::AddDebugMessage(state_, platform_, message); }
+
 }  // namespace component

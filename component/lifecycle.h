@@ -1,5 +1,6 @@
 #pragma once
 // Creating a debugger object, its application object, and the configuration loader.
+#include "component/debug_message.h"
 #include "component/module_state.h"
 #include "component/platform.h"
 
@@ -24,9 +25,16 @@ class Debugger {
   outside::ObjectRef AppObj() const { return state_.app_object; }
   void SetAppObj(outside::ObjectRef object) { state_.app_object = std::move(object); }
 
-  // Opens the report viewer modeless when the DebuggerWindow switch is 1.
-  // Errors are reported in a message box and the call returns normally.
-  void CreateDebugInfoWindow();
+  // The window commands. The first three report their errors in a message box and
+  // return normally; the two Show commands are modal and throw their errors.
+  void CreateDebugInfoWindow();  // the report viewer, modeless, when DebuggerWindow is 1
+  void DestroyDebugInfoWindow();  // does nothing
+  void AddClearMessages();        // empties the viewer's list (a hidden viewer if none)
+  void ShowDebuggerWindow();      // the report viewer, modal
+  void ShowDebuggerOptions();     // the options dialog, modal
+
+  // Records one message (the whole method, under its error trap).
+  void AddDebugMessage(DebugMessage& message);
 
  private:
   ModuleState& state_;
