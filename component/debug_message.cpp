@@ -72,7 +72,8 @@ Text ComposeMessageLine(ModuleState& state, const Platform& platform, DebugMessa
 
   Value omitted_extra;
   Value& extra = message.extra && !message.extra->IsMissing() ? *message.extra : omitted_extra;
-  if (platform.format.TextOf(extra).empty()) extra = Value(Text(u"-"));
+  // A null extra has no length to test: it stays null and contributes nothing.
+  if (!extra.IsNull() && platform.format.TextOf(extra).empty()) extra = Value(Text(u"-"));
 
   Text level_text = platform.settings.ReadSetting(state.settings_app, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel);
   if (!settings::RuleE(level_text, message.level)) return Text();

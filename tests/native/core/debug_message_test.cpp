@@ -163,7 +163,8 @@ TEST_F(Pipeline, ExtraTextForms) {
   EXPECT_TRUE(last_extra.AsDouble());  // a number 0 is kept, not replaced by "-"
   EXPECT_NE(Add(u"m", u"dll", 1, Value(Text())).find(u"> m > - > "), Text::npos);
   EXPECT_EQ(*last_extra.AsText(), u"-");
-  EXPECT_NE(Add(u"m", u"dll", 1, Value(Value::Null{})).find(u"> m > - > "), Text::npos);
+  EXPECT_NE(Add(u"m", u"dll", 1, Value(Value::Null{})).find(u"> m >  > "), Text::npos);
+  EXPECT_TRUE(last_extra.IsNull());
   EXPECT_NE(Add(u"m", u"dll", 1, Value(Value::Missing{})).find(u"> m > - > "), Text::npos);
   EXPECT_TRUE(last_extra.IsMissing());  // no caller variable to write into
 }
