@@ -22,8 +22,9 @@ class LocalClock : public Clock {
   Value::Date Now() override;
 };
 
-// Named mutexes in the session's namespace; an abandoned one counts as acquired.
-class NamedMutexLocks : public CrossProcessLocks {
+// Named locks shared by every process of the session, held per process and thread; a
+// lock whose holding process ended without giving it back passes to the next taker.
+class SessionLocks : public CrossProcessLocks {
  public:
   std::unique_ptr<Guard> Acquire(TextView name) override;
 };
@@ -39,7 +40,7 @@ struct Win32Platform {
   VariantValueFormat format;
   Win32MessageBoxes boxes;
   LocalClock clock;
-  NamedMutexLocks locks;
+  SessionLocks locks;
   Win32WindowFactory windows;
   Platform platform{settings, objects, format, boxes, clock, locks, windows};
 };
