@@ -24,28 +24,43 @@ common::AutomationError RegistryError(LONG status, const Text& what) {
   return common::AutomationError::FromResult(HRESULT_FROM_WIN32(static_cast<DWORD>(status)), text);
 }
 
-// One REG_SZ value; none when absent or of another type.
+// One REG_SZ value; none when absent or of another type. Usually one registry call:
+// the buffer on the stack holds a setting; only a longer text asks again.
 std::optional<Text> QueryText(HKEY key, const Text& name, LONG& status) {
-  for (;;) {
-    DWORD type = 0, bytes = 0;
-    status = RegQueryValueExW(key, W(name), nullptr, &type, nullptr, &bytes);
-    if (status != ERROR_SUCCESS) return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-    Text value(bytes / sizeof(char16_t) + 1, u'\0');
-    DWORD got = bytes;
-    status = RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got);
-    if (status == ERROR_MORE_DATA) continue;  // grown in between: ask again
-    if (status != ERROR_SUCCESS) return std::nullopt;
-    value.resize(got / sizeof(char16_t));
-    if (!value.empty() && value.back() == u'\0') value.pop_back();  // the stored terminator
-    return value;
+  char16_t small[256];
+  DWORD type = 0, bytes = sizeof small;
+  status = RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(small), &bytes);
+  Text value;
+  if (status == ERROR_SUCCESS) {
+    value.assign(small, bytes / sizeof(char16_t));
+  } else if (status == ERROR_MORE_DATA) {
+    for (;;) {
+      value.assign(bytes / sizeof(char16_t) + 1, u'\0');
+      DWORD got = static_cast<DWORD>(value.size() * sizeof(char16_t));
+      status = RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got);
+      if (status == ERROR_MORE_DATA) {  // grown in between: ask again
+        bytes = got;
+        continue;
+      }
+      if (status != ERROR_SUCCESS) return std::nullopt;
+      value.resize(got / sizeof(char16_t));
+      break;
+    }
+  } else {
+    return std::nullopt;
   }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+  if (!value.empty() && value.back() == u'\0') value.pop_back();  // the stored terminator
+  return value;
 }
+
+constexpr wchar_t kRoot[] = L"Software\\VB and VBA Program Settings";
 
 }  // namespace
 
 Text RegistrySettingsStore::KeyPath(TextView app, TextView section) {
-  Text path = u"Software\\VB and VBA Program Settings\\";
+  Text path = reinterpret_cast<const char16_t*>(kRoot);
+  path += u'\\';
   path += app;
   path += u'\\';
   path += section;
@@ -54,24 +69,16 @@ Text RegistrySettingsStore::KeyPath(TextView app, TextView section) {
 
 void RegistrySettingsStore::Watch(Section& section) {
   if (!section.changed) section.changed.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-  if (!section.changed ||
-      RegNotifyChangeKeyValue(section.key.get(), FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                              section.changed.get(), TRUE) != ERROR_SUCCESS)
-    section.changed.reset();  // no notification: values are not kept
+  constexpr DWORD kChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
+  section.watched = section.changed && RegNotifyChangeKeyValue(section.key.get(), FALSE, kChanges,
+                                                               section.changed.get(), TRUE) == ERROR_SUCCESS;
 }
 
 RegistrySettingsStore::Section* RegistrySettingsStore::Open(TextView app, TextView section, bool create) {
   Text path = KeyPath(app, section);
   Text folded = common::AsciiUpper(path);
   auto it = sections_.find(folded);
-  if (it != sections_.end()) {
-    Section& open = it->second;
-    if (open.changed && WaitForSingleObject(open.changed.get(), 0) == WAIT_OBJECT_0) {
-      open.values.clear();  // changed since: re-arm first, then read afresh
-      Watch(open);
-    }
-    return &open;
-  }
+  if (it != sections_.end()) return &it->second;
   Section fresh;
   LONG status = create ? RegCreateKeyExW(HKEY_CURRENT_USER, W(path), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
                                          nullptr, fresh.key.put(), nullptr)
@@ -80,8 +87,19 @@ RegistrySettingsStore::Section* RegistrySettingsStore::Open(TextView app, TextVi
     if (create) throw RegistryError(status, u"Cannot create the settings key");
     return nullptr;
   }
-  Watch(fresh);
   return &sections_.emplace(std::move(folded), std::move(fresh)).first->second;
+}
+
+void RegistrySettingsStore::CheckTree() {
+  if (tree_watched_ && WaitForSingleObject(tree_changed_.get(), 0) == WAIT_TIMEOUT) return;
+  // Keys came or went (or nothing is watched yet): no open section can be trusted.
+  sections_.clear();
+  root_.reset();
+  tree_watched_ = false;
+  if (!tree_changed_) tree_changed_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  if (!tree_changed_ || RegOpenKeyExW(HKEY_CURRENT_USER, kRoot, 0, KEY_NOTIFY, root_.put()) != ERROR_SUCCESS) return;
+  tree_watched_ = RegNotifyChangeKeyValue(root_.get(), TRUE, REG_NOTIFY_CHANGE_NAME, tree_changed_.get(), TRUE) ==
+                  ERROR_SUCCESS;
 }
 
 void RegistrySettingsStore::Forget(TextView app, TextView section) {
@@ -90,22 +108,32 @@ void RegistrySettingsStore::Forget(TextView app, TextView section) {
 
 Text RegistrySettingsStore::ReadSetting(TextView app, TextView section, TextView key, TextView default_text) {
   if (app.empty() || section.empty()) return Text(default_text);
+  CheckTree();
   for (int attempt = 0; attempt < 2; ++attempt) {
     Section* open = Open(app, section, false);
     if (!open) return Text(default_text);
     Text name(key);
     Text folded = common::AsciiUpper(name);
-    if (open->changed) {
-      auto cached = open->values.find(folded);
-      if (cached != open->values.end()) return cached->second ? *cached->second : Text(default_text);
+    if (open->watched) {
+      if (WaitForSingleObject(open->changed.get(), 0) == WAIT_TIMEOUT) {
+        auto cached = open->values.find(folded);
+        if (cached != open->values.end()) return cached->second ? *cached->second : Text(default_text);
+      } else {
+        open->watched = false;  // changed since (or cannot tell): what was kept is stale
+        open->values.clear();
+      }
     }
+    // The watch is armed before the read, so a change after the read ends it. A section
+    // written since its last read is read without one: the next write would end it.
+    if (!open->watched && !open->written) Watch(*open);
+    open->written = false;
     LONG status = ERROR_SUCCESS;
     std::optional<Text> value = QueryText(open->key.get(), name, status);
     if (status == ERROR_KEY_DELETED) {  // removed by someone else: look it up again
       Forget(app, section);
       continue;
     }
-    if (open->changed) open->values[folded] = value;
+    if (open->watched) open->values[folded] = value;
     return value ? *value : Text(default_text);
   }
   return Text(default_text);
@@ -116,6 +144,7 @@ void RegistrySettingsStore::WriteSetting(TextView app, TextView section, TextVie
     throw common::AutomationError(5, u"Invalid procedure call or argument: a setting needs an application, a section and a key");
   Text name(key), data(text);
   data.push_back(u'\0');
+  CheckTree();
   for (int attempt = 0;; ++attempt) {
     Section* open = Open(app, section, true);
     LONG status = RegSetValueExW(open->key.get(), W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
@@ -125,8 +154,10 @@ void RegistrySettingsStore::WriteSetting(TextView app, TextView section, TextVie
       continue;
     }
     if (status != ERROR_SUCCESS) throw RegistryError(status, u"Cannot store the setting");
-    // The registry will report this change too; until it does, the value is known.
-    open->values.erase(common::AsciiUpper(name));
+    // The registry reports this change too, which ends the watch: nothing kept is trusted.
+    open->watched = false;
+    open->values.clear();
+    open->written = true;
     return;
   }
 }

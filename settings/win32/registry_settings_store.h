@@ -4,10 +4,16 @@
 //   HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>
 // with one REG_SZ value per key. A "\" in the application name nests a level.
 //
-// Section keys stay open once used, and values read from them are kept until the
-// registry reports a change of that key (by any process), so that a setting read
-// for every message costs a registry call only when it really changed. One store
-// serves one thread.
+// Section keys stay open once used. Values read from a section are kept while the
+// registry watches the key for us, until it reports a change (by any process), so that
+// a setting read for every message costs one wait on the change event, and a registry
+// read only when it really changed. A section that this store writes between reads
+// (the registry log) is read straight from the registry and nothing of it is kept: its
+// own writes would end every watch at once. Two reads in a row start a watch again.
+// A key removed with its tree does not report a change of its own everywhere (Wine
+// signals nothing), so the store also watches the settings root for added or removed
+// keys below it and then forgets every open section.
+// One store serves one thread.
 #include <map>
 #include <optional>
 
@@ -29,14 +35,23 @@ class RegistrySettingsStore : public SettingsStore {
   struct Section {
     winkit::Key key;
     winkit::Handle changed;  // signalled by the registry when the key changes
-    std::map<Text, std::optional<Text>> values;  // by upper-cased name; none = absent
+    bool watched = false;    // a watch is armed and has not been seen to fire
+    bool written = false;    // written by this store since its last read
+    std::map<Text, std::optional<Text>> values;  // by upper-cased name, kept only while watched; none = absent
   };
   // The open section, or null when it does not exist and `create` is false.
   Section* Open(TextView app, TextView section, bool create);
+  // Asks the registry to signal the section's change event at its next change.
   void Watch(Section& section);
   void Forget(TextView app, TextView section);
+  // Forgets every open section when keys were added or removed below the root since the
+  // last call, and arms the root's watch again.
+  void CheckTree();
 
   std::map<Text, Section> sections_;  // by upper-cased key path
+  winkit::Key root_;                   // the settings root, while it exists
+  winkit::Handle tree_changed_;        // signalled when keys below the root come or go
+  bool tree_watched_ = false;
 };
 
 }  // namespace settings

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 #include <tuple>
 
 #include "common/automation_error.h"
@@ -114,6 +115,65 @@ TEST_F(RegistrySettings, ReadsSeeChangesMadeElsewhere) {
   EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"d"), u"d");
   store.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"3");
   EXPECT_EQ(other.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"3");
+
+  // Removed and written anew while the store keeps the values it read.
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"3");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"3");
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Kestrelon"), ERROR_SUCCESS);
+  other.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"4");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"4");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledDLL, u"d"), u"d");
+}
+
+// A section the store keeps writing (the registry log) is read from the registry each
+// time; once it is only read, its values are kept again. Either way another writer's
+// change shows at the next read.
+TEST_F(RegistrySettings, ReadsSeeChangesElsewhereAlsoInSectionsThisStoreWrites) {
+  RegistrySettingsStore other;
+  const Text app = cat::kSettingsApp, log = cat::kSectionReport;
+  for (char16_t round = u'A'; round <= u'C'; ++round) {
+    const Text mine = Text(u"AAB") + round, theirs = Text(u"AAC") + round, later = Text(u"AAD") + round;
+    const Text entry = Text(u"AAE") + round;
+    store.WriteSetting(app, log, cat::kDebuggerAKS, mine);
+    EXPECT_EQ(store.ReadSetting(app, log, cat::kDebuggerAKS), mine);
+    other.WriteSetting(app, log, cat::kDebuggerAKS, theirs);
+    EXPECT_EQ(store.ReadSetting(app, log, cat::kDebuggerAKS), theirs);
+    EXPECT_EQ(store.ReadSetting(app, log, cat::kDebuggerAKS), theirs);
+    EXPECT_EQ(store.ReadSetting(app, log, entry, u"none"), u"none");
+    other.WriteSetting(app, log, cat::kDebuggerAKS, later);
+    other.WriteSetting(app, log, entry, u"entry");
+    EXPECT_EQ(store.ReadSetting(app, log, cat::kDebuggerAKS), later);
+    EXPECT_EQ(store.ReadSetting(app, log, entry, u"none"), u"entry");
+    other.WriteSetting(app, log, entry, u"changed");
+    EXPECT_EQ(store.ReadSetting(app, log, entry, u"none"), u"changed");
+  }
+}
+
+// The same when the writer is another program (the platform's reg.exe).
+TEST_F(RegistrySettings, ReadsSeeChangesMadeByAnotherProcess) {
+  auto reg = [](const std::wstring& arguments) {
+    std::wstring command = L"reg.exe " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return DWORD(999);
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 999;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return code;
+  };
+  const std::wstring key = L"\"HKCU\\Software\\VB and VBA Program Settings\\Kestrelon\\Debugger\\DebuggerA\"";
+  store.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"1");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"1");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"1");
+  ASSERT_EQ(reg(L"add " + key + L" /v DebuggerAEnabledLevel /t REG_SZ /d 2 /f"), 0u);
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"2");
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"2");
+  ASSERT_EQ(reg(L"delete " + key + L" /v DebuggerAEnabledLevel /f"), 0u);
+  EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"d"), u"d");
 }
 
 TEST_F(RegistrySettings, ValuesOfOtherTypesReadAsTheDefault) {
