@@ -34,23 +34,68 @@ Debugger::Debugger(ModuleState& state, const Platform& platform) : state_(state)
   CreateDebugInfoWindow();
 }
 
+std::shared_ptr<ReportViewer> ReportViewerInstance(ModuleState& state, const Platform& platform) {
+  if (!state.report_viewer) {
+    // The unload empties the reference only while it still names this viewer.
+    auto identity = std::make_shared<ReportViewer*>(nullptr);
+    auto viewer = platform.windows.CreateReportViewer(state, platform, [&state, identity] {
+      if (state.report_viewer.get() == *identity) state.report_viewer.reset();
+    });
+    *identity = viewer.get();
+    state.report_viewer = std::move(viewer);
+  }
+  return state.report_viewer;
+}
+
+void ShowReportViewerModal(ModuleState& state, const Platform& platform) {
+  std::shared_ptr<ReportViewer> viewer = ReportViewerInstance(state, platform);
+  if (viewer->IsVisible()) throw AlreadyShownError();
+  viewer->ShowModal();
+}
+
+settings::OptionsServices::Configuration DebuggerOptionsServices::LoadConfiguration() {
+  LoadDebuggerConfig(state_, platform_);
+  return {state_.settings_app, state_.report_file_path};
+}
+
+int DebuggerOptionsServices::Ask(TextView text, TextView title, uint32_t style) {
+  return platform_.boxes.Show(text, title, style);
+}
+
+void DebuggerOptionsServices::DeleteReportFile(TextView path) { platform_.files.DeleteForced(path); }
+
+void DebuggerOptionsServices::OpenReportFile(TextView path) { platform_.files.OpenWithAssociatedProgram(path); }
+
+void DebuggerOptionsServices::ShowReportViewer() {
+  RunTrapped(platform_, u"cmdViewDebugger", [&] { ShowReportViewerModal(state_, platform_); });
+}
+
 void Debugger::CreateDebugInfoWindow() {
   RunTrapped(platform_, u"CreateDebugInfoWindow", [&] {
-    // The report viewer opens here once it exists; with the switch off nothing happens.
+    if (!settings::SwitchIsOn(state_.debugger_window)) return;
+    ReportViewerInstance(state_, platform_)->ShowModeless();
   });
 }
 
+// Does nothing: the report viewer stays as it is.
 void Debugger::DestroyDebugInfoWindow() {
   RunTrapped(platform_, u"DestroyDebugInfoWindow", [] {});
 }
 
 void Debugger::AddClearMessages() {
-  RunTrapped(platform_, u"AddClearMessages", [] {});
+  // A viewer that is not loaded is loaded hidden first (its reload runs), then emptied.
+  RunTrapped(platform_, u"AddClearMessages", [&] { ReportViewerInstance(state_, platform_)->ClearList(); });
 }
 
-void Debugger::ShowDebuggerWindow() {}
+void Debugger::ShowDebuggerWindow() { ShowReportViewerModal(state_, platform_); }
 
-void Debugger::ShowDebuggerOptions() {}
+void Debugger::ShowDebuggerOptions() {
+  if (!state_.options_dialog)
+    state_.options_dialog = platform_.windows.CreateOptionsDialog(
+        platform_.settings, std::make_unique<DebuggerOptionsServices>(state_, platform_));
+  if (state_.options_dialog->IsOpen()) throw AlreadyShownError();
+  state_.options_dialog->ShowModal();
+}
 
 void Debugger::AddDebugMessage(DebugMessage& message) { component::AddDebugMessage(state_, platform_, message); }
 

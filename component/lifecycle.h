@@ -14,6 +14,32 @@ void CreateHelperObjects(ModuleState& state, const Platform& platform);
 // Reads the three sink switches and builds the report file path from QVSUPPORT.
 void LoadDebuggerConfig(ModuleState& state, const Platform& platform);
 
+// The shared report viewer, created (not loaded) when the module state holds none.
+// The caller's reference keeps the viewer alive while it works with it, also when the
+// viewer unloads meanwhile and empties the shared one.
+std::shared_ptr<ReportViewer> ReportViewerInstance(ModuleState& state, const Platform& platform);
+
+// The report viewer, modal: raises error 400 when it is already shown.
+void ShowReportViewerModal(ModuleState& state, const Platform& platform);
+
+// What the options dialog reaches in the component: the configuration loader, message
+// boxes, the report file and the report viewer.
+class DebuggerOptionsServices : public settings::OptionsServices {
+ public:
+  DebuggerOptionsServices(ModuleState& state, const Platform& platform) : state_(state), platform_(platform) {}
+  Configuration LoadConfiguration() override;
+  int Ask(TextView text, TextView title, uint32_t style) override;
+  void DeleteReportFile(TextView path) override;
+  void OpenReportFile(TextView path) override;
+  // A failure (the viewer already shown modeless, a failed load) shows the error
+  // report titled "<number> -cmdViewDebugger"; the dialog stays open.
+  void ShowReportViewer() override;
+
+ private:
+  ModuleState& state_;
+  const Platform& platform_;
+};
+
 // The logic behind one debugger object. It holds no data of its own: everything
 // lives in the module state that it shares with every other object on its thread.
 class Debugger {

@@ -21,6 +21,8 @@ struct ModuleState {
   outside::ObjectRef run_time;    // run-time support component
   outside::ObjectRef ini_handler; // INI file handler
   std::unique_ptr<LiveMessageWindow> live_window;  // created on first use, kept after closing
+  std::shared_ptr<ReportViewer> report_viewer;     // created on first use, emptied when it unloads
+  std::unique_ptr<settings::OptionsWindow> options_dialog;  // created on first use, kept after closing
 };
 
 }  // namespace component

@@ -2,10 +2,12 @@
 // What the component needs from the platform, behind small interfaces: the
 // settings store, automation objects created by ProgID, the text form of values,
 // and message boxes. Windows supplies the real ones; native tests supply fakes.
+#include <functional>
 #include <memory>
 
 #include "common/text.h"
 #include "outside/automation.h"
+#include "settings/options.h"
 #include "settings/settings_store.h"
 
 namespace component {
@@ -62,10 +64,56 @@ class LiveMessageWindow {
   virtual void SetText(TextView text) = 0;
 };
 
+// The report viewer frmVELKDebuggerA: its list lvDebugInfo shows the entries of the
+// report file. Loading creates the window hidden and fills the list; unloading (the
+// user closes it, or its load fails) destroys it and calls the `unloaded` callback
+// given at creation, which empties the module state's reference.
+class ReportViewer {
+ public:
+  virtual ~ReportViewer() = default;
+  // Loads the window hidden when it is not loaded. A failure of the reload unloads
+  // it again and is raised.
+  virtual void Load() = 0;
+  virtual bool IsVisible() const = 0;
+  // Loads when needed and shows the window without an owner; the call returns at once.
+  virtual void ShowModeless() = 0;
+  // Loads when needed and shows the window without an owner; returns when it closes.
+  // Raises error 400 when the window is already visible.
+  virtual void ShowModal() = 0;
+  // Loads hidden when needed, then removes every row of the list.
+  virtual void ClearList() = 0;
+};
+
+// The window system's refusal to show a visible window modally.
+inline common::AutomationError AlreadyShownError() {
+  return common::AutomationError(400, u"Form already displayed; can't show modally");
+}
+
+// The report file as the options dialog acts on it.
+class ReportFileActions {
+ public:
+  virtual ~ReportFileActions() = default;
+  // Deletes the file, also when it is read-only. Throws when it cannot.
+  virtual void DeleteForced(TextView path) = 0;
+  // Opens the file with the program associated with its type, in a maximized window.
+  // Throws when the platform refuses.
+  virtual void OpenWithAssociatedProgram(TextView path) = 0;
+};
+
+struct ModuleState;
+struct Platform;
+
 class WindowFactory {
  public:
   virtual ~WindowFactory() = default;
   virtual std::unique_ptr<LiveMessageWindow> CreateLiveMessageWindow() = 0;
+  // A report viewer, not loaded yet, that reads through the module state's INI file
+  // handler and report file path at every reload.
+  virtual std::shared_ptr<ReportViewer> CreateReportViewer(ModuleState& state, const Platform& platform,
+                                                           std::function<void()> unloaded) = 0;
+  // The options dialog, not loaded yet, over the settings store and `services`.
+  virtual std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(
+      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) = 0;
 };
 
 struct Platform {
@@ -76,6 +124,7 @@ struct Platform {
   Clock& clock;
   CrossProcessLocks& locks;
   WindowFactory& windows;
+  ReportFileActions& files;
 };
 
 }  // namespace component

@@ -2,6 +2,7 @@
 // The platform as Windows provides it: registry settings, objects created by
 // ProgID, variant text forms under the user's locale, and message boxes.
 #include "component/platform.h"
+#include "component/win32/report_file_actions.h"
 #include "outside/win32/dispatch_object.h"
 #include "settings/win32/registry_settings_store.h"
 
@@ -32,6 +33,10 @@ class SessionLocks : public CrossProcessLocks {
 class Win32WindowFactory : public WindowFactory {
  public:
   std::unique_ptr<LiveMessageWindow> CreateLiveMessageWindow() override;
+  std::shared_ptr<ReportViewer> CreateReportViewer(ModuleState& state, const Platform& platform,
+                                                   std::function<void()> unloaded) override;
+  std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(
+      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) override;
 };
 
 struct Win32Platform {
@@ -42,7 +47,8 @@ struct Win32Platform {
   LocalClock clock;
   SessionLocks locks;
   Win32WindowFactory windows;
-  Platform platform{settings, objects, format, boxes, clock, locks, windows};
+  Win32ReportFileActions files;
+  Platform platform{settings, objects, format, boxes, clock, locks, windows, files};
 };
 
 }  // namespace component

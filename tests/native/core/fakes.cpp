@@ -103,3 +103,65 @@ Value InProcessIniHandler::Invoke(TextView name, CallKind kind, std::span<Value>
 }
 
 }  // namespace fakes
+
+namespace fakes {
+
+void FakeReportViewer::Load() {
+  if (loaded) return;
+  loaded = true;
+  ++loads;
+  try {
+    viewer::LoadDebugInfoInwindow(list, state_, platform_);
+  } catch (...) {
+    Unload();
+    throw;
+  }
+}
+
+void FakeReportViewer::ShowModeless() {
+  Load();
+  visible = true;
+  ++modeless_shows;
+}
+
+void FakeReportViewer::ShowModal() {
+  Load();
+  if (visible) throw component::AlreadyShownError();
+  visible = modal = true;
+  ++modal_shows;
+  if (during_modal) during_modal(*this);
+  Unload();
+}
+
+void FakeReportViewer::ClearList() {
+  Load();
+  list.Clear();
+  ++clears;
+}
+
+void FakeReportViewer::Unload() {
+  if (!loaded) return;
+  loaded = visible = modal = false;
+  list = viewer::ReportList();
+  if (unloaded_) unloaded_();
+}
+
+bool FakeOptionsDialog::SetLevelText(TextView text) {
+  for (size_t i = 0; i < level_items.size(); ++i)
+    if (level_items[i] == text) return level_selected = static_cast<int>(i), true;
+  return false;
+}
+
+void FakeOptionsDialog::ShowModal() {
+  checks.fill(false);  // a fresh load: everything unchecked, nothing selected
+  level_items.clear();
+  level_selected = -1;
+  view_file_tip.clear();
+  logic.Load(*this);
+  open = true;
+  ++openings;
+  if (during_modal) during_modal(*this);
+  open = false;
+}
+
+}  // namespace fakes

@@ -4,10 +4,13 @@
 #include <map>
 #include <vector>
 
+#include "component/module_state.h"
 #include "component/platform.h"
 #include "settings/memory_settings_store.h"
+#include "settings/options.h"
 #include "tolvex/ini/ini_handler.h"
 #include "tolvex/ini/memory_ini_storage.h"
+#include "viewer/report_list.h"
 
 namespace fakes {
 
@@ -81,9 +84,13 @@ class RecordingMessageBoxes : public component::MessageBoxes {
     uint32_t style;
   };
   std::vector<Box> shown;
+  std::vector<int> answers;  // given in turn; 1 (OK) once they run out
   int Show(TextView text, TextView title, uint32_t style) override {
     shown.push_back({Text(text), Text(title), style});
-    return 1;
+    if (answers.empty()) return 1;
+    int answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
   }
 };
 
@@ -135,13 +142,103 @@ class FakeLiveWindow : public component::LiveMessageWindow {
   void SetText(TextView t) override { text = Text(t); }
 };
 
+// The report viewer as its window behaves, over the real reload. `during_modal` runs
+// while ShowModal waits, as the user would act; the window unloads when it returns.
+class FakeReportViewer : public component::ReportViewer {
+ public:
+  FakeReportViewer(component::ModuleState& state, const component::Platform& platform,
+                   std::function<void()> unloaded)
+      : state_(state), platform_(platform), unloaded_(std::move(unloaded)) {}
+  void Load() override;
+  bool IsVisible() const override { return visible; }
+  void ShowModeless() override;
+  void ShowModal() override;
+  void ClearList() override;
+  void Unload();  // the user closes the window
+
+  viewer::ReportList list;
+  bool loaded = false, visible = false, modal = false;
+  int loads = 0, modeless_shows = 0, modal_shows = 0, clears = 0;
+  std::function<void(FakeReportViewer&)> during_modal;
+
+ private:
+  component::ModuleState& state_;
+  const component::Platform& platform_;
+  std::function<void()> unloaded_;
+};
+
+// The options dialog's controls in memory; `during_modal` acts as the user while the
+// dialog is open and returns when the dialog closes (by OK, Cancel, Escape...).
+class FakeOptionsDialog : public settings::OptionsWindow, public settings::OptionsControls {
+ public:
+  FakeOptionsDialog(settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services)
+      : services_(std::move(services)), logic(store, *services_) {}
+  bool IsOpen() const override { return open; }
+  void ShowModal() override;
+
+  bool IsChecked(settings::Option option) const override { return checks[static_cast<size_t>(option)]; }
+  void SetChecked(settings::Option option, bool checked) override { checks[static_cast<size_t>(option)] = checked; }
+  void FillLevelList(const std::array<const char16_t*, 2>& items) override {
+    level_items.assign(items.begin(), items.end());
+    level_selected = -1;
+  }
+  Text LevelText() const override { return level_selected < 0 ? Text() : level_items[level_selected]; }
+  bool SetLevelText(TextView text) override;
+  void SetViewFileTip(TextView tip) override { view_file_tip = Text(tip); }
+
+  std::array<bool, settings::kOptionCount> checks{};
+  std::vector<Text> level_items;
+  int level_selected = -1;
+  Text view_file_tip;
+  bool open = false;
+  int openings = 0;
+  std::function<void(FakeOptionsDialog&)> during_modal;
+
+ private:
+  std::unique_ptr<settings::OptionsServices> services_;
+
+ public:
+  settings::OptionsDialogLogic logic;
+};
+
 class FakeWindows : public component::WindowFactory {
  public:
   std::vector<FakeLiveWindow*> live_windows;
+  std::vector<std::shared_ptr<FakeReportViewer>> report_viewers;  // every viewer created
+  std::vector<FakeOptionsDialog*> options_dialogs;
+  std::function<void(FakeOptionsDialog&)> options_during_modal;    // given to each new dialog
   std::unique_ptr<component::LiveMessageWindow> CreateLiveMessageWindow() override {
     auto window = std::make_unique<FakeLiveWindow>();
     live_windows.push_back(window.get());
     return window;
+  }
+  std::shared_ptr<component::ReportViewer> CreateReportViewer(component::ModuleState& state,
+                                                              const component::Platform& platform,
+                                                              std::function<void()> unloaded) override {
+    report_viewers.push_back(std::make_shared<FakeReportViewer>(state, platform, std::move(unloaded)));
+    return report_viewers.back();
+  }
+  std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(
+      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) override {
+    auto dialog = std::make_unique<FakeOptionsDialog>(store, std::move(services));
+    dialog->during_modal = options_during_modal;
+    options_dialogs.push_back(dialog.get());
+    return dialog;
+  }
+};
+
+// Records what the options dialog asks of the report file.
+class RecordingReportFiles : public component::ReportFileActions {
+ public:
+  std::vector<Text> deleted, opened;
+  bool fail = false;
+  void DeleteForced(TextView path) override {
+    if (fail) throw common::AutomationError(53, u"File not found");
+    deleted.emplace_back(path);
+  }
+  void OpenWithAssociatedProgram(TextView path) override {
+    if (fail) throw common::AutomationError(53, u"File not found");
+    opened.emplace_back(path);
   }
 };
 
@@ -154,9 +251,10 @@ struct FakePlatform {
   FixedClock clock;
   RecordingLocks locks;
   FakeWindows windows;
+  RecordingReportFiles files;
   tolvex::MemoryIniDisk disk;
   std::vector<std::shared_ptr<InProcessIniHandler>> ini_handlers;
-  component::Platform platform{settings, objects, format, boxes, clock, locks, windows};
+  component::Platform platform{settings, objects, format, boxes, clock, locks, windows, files};
   std::map<Text, Text> environment{{u"QVSUPPORT", u"C:\\support"}};
 
   FakePlatform();

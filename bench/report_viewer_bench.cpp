@@ -1,0 +1,149 @@
+// Speed of the report viewer on a large report file: the window's load (which reads
+// every entry through tolvex10.dll's automation surface), F5, a header click, and F5
+// while sorted; goal: each within 3 seconds for 100k entries under Wine. Also shown,
+// without a goal: the reading alone, the first paint, and moving through the list.
+//
+//   report_viewer_bench.exe [entries] [work folder]   (default 100000; tolvex10.dll registered)
+//
+// Prints one line per step and exits with 1 when a step misses the goal.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "component/lifecycle.h"
+#include "component/win32/platform_win32.h"
+#include "outside/helper_components.h"
+#include "viewer/report_list.h"
+#include "viewer/win32/report_viewer_window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kGoalSeconds = 3.0;
+
+double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// A report file as the report-file sink leaves it: UTF-16LE, one line per entry.
+void WriteReport(const std::wstring& path, int entries) {
+  std::wstring text = L"\xFEFF[DebuggerA]\r\nCounter=" + std::to_wstring(entries) + L"\r\n[DebuggerAReport]\r\n";
+  text.reserve(text.size() + static_cast<size_t>(entries) * 130);
+  const wchar_t* modules[] = {L"modStore", L"clsCustomer", L"frmMain", L"modPrint"};
+  for (int i = 0; i < entries; ++i) {
+    text += std::to_wstring(i) + L"=" + std::to_wstring(i + 1) + L". (dll)  > Ledger > Ledger Desk > 3.2 > " +
+            modules[i % 4] + L" > Procedure" + std::to_wstring((i * 7919) % 1000) +
+            L" > extra text of the message > 12/8/2026 3:45:10 AM\r\n";
+  }
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) {
+    std::fprintf(stderr, "cannot write the report file\n");
+    std::exit(2);
+  }
+  std::fwrite(text.data(), sizeof(wchar_t), text.size(), file);
+  std::fclose(file);
+}
+
+void Pump() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+bool Report(const char* step, double seconds, size_t rows, bool goal = true) {
+  bool met = !goal || seconds <= kGoalSeconds;
+  std::printf("%-44s %8.3f s  %7zu rows%s\n", step, seconds, rows, goal ? (met ? "" : "  MISSED 3 s") : "");
+  return met;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const int entries = argc > 1 ? _wtoi(argv[1]) : 100000;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = argc > 2 ? argv[2] : std::wstring(temp) + L"velk-viewer-bench";
+  std::filesystem::create_directories(folder);
+  const std::wstring path = folder + L"\\velkbug.ini";
+  WriteReport(path, entries);
+
+  CoInitialize(nullptr);
+  bool met = true;
+  {
+    component::Win32Platform platform;
+    component::ModuleState state;
+    try {
+      state.ini_handler = platform.objects.Create(outside::kIniFileHandlerProgId);
+    } catch (const common::AutomationError&) {
+      std::fprintf(stderr, "cannot create the INI file handler: is tolvex10.dll registered?\n");
+      return 2;
+    }
+    state.report_file_path = common::Text(path.begin(), path.end());
+    std::printf("report viewer, %d entries\n", entries);
+
+    // The reading alone, without a window: what the handler costs.
+    viewer::ReportList rows;
+    auto start = Clock::now();
+    viewer::LoadDebugInfoInwindow(rows, state, platform.platform);
+    Report("reading the entries (no window)", Since(start), rows.size(), false);
+
+    start = Clock::now();
+    auto instance = component::ReportViewerInstance(state, platform.platform);
+    instance->Load();
+    met &= Report("window load (create + reload)", Since(start), rows.size());
+    auto* window = dynamic_cast<viewer::ReportViewerWindow*>(instance.get());
+
+    start = Clock::now();
+    instance->ShowModeless();
+    UpdateWindow(window->window());
+    Pump();
+    Report("show and first paint", Since(start), window->rows().size(), false);
+
+    start = Clock::now();
+    SendMessageW(window->list_view(), WM_KEYDOWN, VK_F5, 1);
+    met &= Report("F5 reload", Since(start), window->rows().size());
+
+    NMLISTVIEW click{};
+    click.hdr.hwndFrom = window->list_view();
+    click.hdr.idFrom = viewer::kReportListId;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = 5;  // "Procedure"
+    start = Clock::now();
+    SendMessageW(window->window(), WM_NOTIFY, viewer::kReportListId, reinterpret_cast<LPARAM>(&click));
+    UpdateWindow(window->list_view());
+    met &= Report("header click (sort by Procedure)", Since(start), window->rows().size());
+
+    start = Clock::now();
+    SendMessageW(window->list_view(), WM_KEYDOWN, VK_F5, 1);
+    UpdateWindow(window->list_view());
+    met &= Report("F5 reload while sorted", Since(start), window->rows().size());
+
+    start = Clock::now();
+    for (int i = 0; i < 50; ++i) {
+      SendMessageW(window->list_view(), WM_KEYDOWN, VK_NEXT, 1);  // page down: rows painted on demand
+      UpdateWindow(window->list_view());
+    }
+    Report("50 pages down", Since(start), window->rows().size(), false);
+
+    start = Clock::now();
+    for (int i = 0; i < 50; ++i) {
+      SendMessageW(window->list_view(), WM_KEYDOWN, VK_DOWN, 1);  // one row down: the selection follows
+      UpdateWindow(window->list_view());
+    }
+    Report("50 rows down", Since(start), window->rows().size(), false);
+
+    SendMessageW(window->window(), WM_CLOSE, 0, 0);
+    Pump();
+  }
+  CoUninitialize();
+  std::filesystem::remove(path);
+  std::printf(met ? "goal met\n" : "goal missed\n");
+  return met ? 0 : 1;
+}

@@ -1,0 +1,194 @@
+// The report viewer's rows: the reload through the INI file handler, and sorting.
+#include <gtest/gtest.h>
+
+#include "component/lifecycle.h"
+#include "fakes.h"
+#include "settings/catalog.h"
+#include "viewer/report_list.h"
+
+using common::Text;
+using outside::CallKind;
+using outside::Value;
+using viewer::ReportList;
+using Texts = std::vector<Text>;
+
+namespace {
+
+// An INI file handler over one section in memory that records every call.
+class RecordingHandler : public outside::AutomationObject {
+ public:
+  Texts names;               // handed out from `lower_bound` on
+  int32_t lower_bound = 1;
+  int32_t count = -1;        // -1: the number of names
+  std::map<Text, Text> values;
+  int fail_on_value_read = 0;  // that read of Value fails with error 70
+  Texts calls;
+
+  Value Invoke(common::TextView name, CallKind kind, std::span<Value> args) override {
+    Text member(name);
+    if (kind == CallKind::PropertyPut) {
+      calls.push_back(member + u"=" + *args[0].AsText());
+      if (member == u"Key") key_ = *args[0].AsText();
+      return Value();
+    }
+    if (member == u"EnumerateCurrentSection") {
+      calls.push_back(member);
+      args[0] = Value(Value::TextArray{lower_bound, names});
+      args[1] = Value::I4(count < 0 ? static_cast<int32_t>(names.size()) : count);
+      return Value();
+    }
+    calls.push_back(member + u"?");
+    if (member == u"Key") return Value(key_);
+    if (++value_reads_ == fail_on_value_read) throw common::AutomationError(70, u"Permission denied");
+    return Value(values.count(key_) ? values[key_] : Text());
+  }
+
+ private:
+  Text key_;
+  int value_reads_ = 0;
+};
+
+class ReportReload : public ::testing::Test {
+ protected:
+  void Entry(const Text& name, const Text& value) {
+    handler->names.push_back(name);
+    handler->values[Text(viewer::TrimBlanks(name))] = value;
+  }
+  void Reload() {
+    outside::IniFileHandler ini(handler);
+    list.Reload(ini, u"C:\\r.ini", [](const Value& v) { return *v.AsText(); });
+  }
+  Texts Column(int column) const {
+    Texts cells;
+    for (size_t i = 0; i < list.size(); ++i) cells.emplace_back(list.Cell(i, column));
+    return cells;
+  }
+  Texts Row(size_t position) const {
+    Texts cells;
+    for (int c = 0; c < viewer::kReportColumnCount; ++c) cells.emplace_back(list.Cell(position, c));
+    return cells;
+  }
+
+  std::shared_ptr<RecordingHandler> handler = std::make_shared<RecordingHandler>();
+  ReportList list;
+};
+
+const Text kLine = u"7. (dll)  > Ledger > Ledger Desk > 3.2 > modStore > OpenStore > - > 12/8/2026 3:45:10 AM";
+
+TEST_F(ReportReload, CallsOnTheHandlerInTheirOrder) {
+  Entry(u" 0 ", kLine);
+  Entry(u"1", u"   ");
+  Reload();
+  EXPECT_EQ(handler->calls, (Texts{u"Path=C:\\r.ini", u"Section=DebuggerAReport", u"EnumerateCurrentSection",
+                                   u"Key=0", u"Value?", u"Key?",  // the name is trimmed before use
+                                   u"Key=1", u"Value?"}));        // an empty value: Key is not read back
+}
+
+TEST_F(ReportReload, RowsFromEntries) {
+  Entry(u"0", u"  " + kLine + u"  ");
+  Entry(u"1", u"");                                                     // no row, a gap in the keys
+  Entry(u"2", u"     ");                                                // no row
+  Entry(u"3", u"1. (dll)  > APP > T > 1.0 > mod > a > b > c > d > e");  // ten fields: two not shown
+  Entry(u"4", u"2. (dll)  > APPOBJNOTHING > mod > msg > - > 1/2/2026");  // six fields
+  Entry(u"5", u"\tno marks");                                           // a tab is not trimmed
+  Reload();
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list.RowKey(0), u"key1");
+  EXPECT_EQ(list.RowKey(1), u"key4");
+  EXPECT_EQ(list.RowKey(3), u"key6");
+  EXPECT_EQ(Row(0), (Texts{u"0", u"7. (dll)", u"Ledger", u"Ledger Desk", u"3.2", u"modStore", u"OpenStore", u"-",
+                           u"12/8/2026 3:45:10 AM"}));
+  EXPECT_EQ(Row(1), (Texts{u"3", u"1. (dll)", u"APP", u"T", u"1.0", u"mod", u"a", u"b", u"c"}));
+  EXPECT_EQ(Row(2), (Texts{u"4", u"2. (dll)", u"APPOBJNOTHING", u"mod", u"msg", u"-", u"1/2/2026", u"", u""}));
+  EXPECT_EQ(Row(3), (Texts{u"5", u"\tno marks", u"", u"", u"", u"", u"", u"", u""}));
+}
+
+TEST_F(ReportReload, CountZeroStopsAndPositionZeroIsNotRead) {
+  Entry(u"0", kLine);
+  handler->count = 0;
+  Reload();
+  EXPECT_EQ(list.size(), 0u);
+  EXPECT_EQ(handler->calls.size(), 3u);
+
+  handler->count = -1;
+  handler->lower_bound = 0;  // names(0) = "0" is skipped
+  Entry(u"1", kLine);
+  Reload();
+  EXPECT_EQ(Column(0), Texts{u"1"});
+  EXPECT_EQ(list.RowKey(0), u"key1");
+}
+
+TEST_F(ReportReload, AFailureKeepsTheRowsReadBeforeItInTheirOrder) {
+  for (const char16_t* v : {u"b", u"a", u"c", u"d"}) Entry(Text(v) + u"-key", v);
+  list.SortBy(1);
+  handler->fail_on_value_read = 3;
+  EXPECT_THROW(Reload(), common::AutomationError);
+  EXPECT_EQ(Column(1), (Texts{u"a", u"b"}));
+}
+
+TEST_F(ReportReload, HeaderSortIsAscendingTextOrderAndStaysOnThroughReloads) {
+  Entry(u"9", u"b > x");
+  Entry(u"10", u"a > y");
+  Entry(u"2", u"B > z");
+  Reload();
+  EXPECT_EQ(Column(0), (Texts{u"9", u"10", u"2"}));  // unsorted: the handler's order
+  list.SortBy(0);
+  EXPECT_EQ(Column(0), (Texts{u"10", u"2", u"9"}));  // as text: "10" before "9"
+  list.SortBy(1);
+  EXPECT_EQ(Column(1), (Texts{u"a", u"b", u"B"}));  // letter case aside; equal texts keep their order
+  list.SortBy(1);
+  EXPECT_EQ(Column(1), (Texts{u"a", u"b", u"B"}));  // a second click changes nothing
+
+  Entry(u"1", u"A > w");
+  Reload();
+  EXPECT_EQ(Column(1), (Texts{u"a", u"A", u"b", u"B"}));
+  EXPECT_EQ(list.RowKey(0), u"key2");  // keys stay with their entries
+  EXPECT_EQ(list.PositionOfRow(0), 2u);  // the row read first ("9", "b") is third now
+
+  const size_t rows[] = {0, 2};
+  EXPECT_EQ(list.CopyText(rows), u"10\ta\ty\t\t\t\t\t\t\r\n9\tb\tx\t\t\t\t\t\t\r\n");
+  EXPECT_THROW(list.SortBy(9), common::AutomationError);
+}
+
+// What the report-file sink wrote, read back with the real INI engine.
+TEST(ReportReloadEndToEnd, ListsWhatTheSinkWrote) {
+  fakes::FakePlatform fake;
+  component::ModuleState state;
+  namespace cat = settings::catalog;
+  for (const char16_t* key : {cat::kDebuggerAEnabledLevel, cat::kDebuggerAEnabledDLL})
+    fake.settings.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, key, u"1");
+  component::Debugger debugger(state, fake.platform);
+  state.debugger_shell = 1;
+  auto add = [&](const Text& text, int16_t level) {
+    Value extra;
+    component::DebugMessage m{text, u"dll", u"modStore", level, &extra, nullptr};
+    debugger.AddDebugMessage(m);
+  };
+  add(u"first", 1);
+  add(u"rejected", 2);
+  auto app = std::make_shared<fakes::ScriptedObject>();
+  app->Property(u"ProductName", Value(Text(u"Ledger")))
+      .Property(u"Title", Value(Text(u"Ledger Desk")))
+      .Property(u"Major", Value(3.0))
+      .Property(u"Minor", Value(2.0));
+  debugger.SetAppObj(app);
+  add(u"second", 1);
+
+  ReportList list;
+  viewer::LoadDebugInfoInwindow(list, state, fake.platform);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list.RowKey(1), u"key3");  // the rejected message's empty entry has no row
+  const Text first[] = {u"0", u"1. (dll)", u"APPOBJNOTHING", u"modStore", u"first", u"-", u"12/8/2026 3:45:10 AM",
+                        u"", u""};
+  const Text second[] = {u"2", u"2. (dll)", u"Ledger", u"Ledger Desk", u"3.2", u"modStore", u"second", u"-",
+                         u"12/8/2026 3:45:10 AM"};
+  for (int c = 0; c < viewer::kReportColumnCount; ++c) {
+    EXPECT_EQ(list.Cell(0, c), first[c]) << c;
+    EXPECT_EQ(list.Cell(1, c), second[c]) << c;
+  }
+  state.report_file_path = u"C:\\support\\none.ini";  // no such file: an empty list, no error
+  viewer::LoadDebugInfoInwindow(list, state, fake.platform);
+  EXPECT_EQ(list.size(), 0u);
+}
+
+}  // namespace

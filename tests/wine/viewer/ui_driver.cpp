@@ -1,0 +1,239 @@
+#include "ui_driver.h"
+
+#include <exception>
+
+namespace ui {
+
+namespace {
+
+BOOL CALLBACK Collect(HWND window, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevel() {
+  std::vector<HWND> all;
+  EnumWindows(&Collect, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+bool Ours(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return process == GetCurrentProcessId();
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+}  // namespace
+
+std::vector<HWND> WindowsWithCaption(const std::wstring& caption) {
+  std::vector<HWND> found;
+  for (HWND window : TopLevel())
+    if (Ours(window) && TextOf(window) == caption) found.push_back(window);
+  return found;
+}
+
+std::vector<HWND> DialogWindows() {
+  std::vector<HWND> found;
+  for (HWND window : TopLevel())
+    if (Ours(window) && ClassOf(window) == L"#32770") found.push_back(window);
+  return found;
+}
+
+HWND ThreadWindowOfClass(DWORD thread, const std::wstring& window_class) {
+  std::vector<HWND> all;
+  EnumThreadWindows(thread, &Collect, reinterpret_cast<LPARAM>(&all));
+  for (HWND window : all)
+    if (_wcsicmp(ClassOf(window).c_str(), window_class.c_str()) == 0) return window;
+  return nullptr;
+}
+
+HWND OtherProcessWindow(const std::wstring& part) {
+  for (HWND window : TopLevel()) {
+    wchar_t title[512] = {};
+    GetWindowTextW(window, title, 512);
+    if (!Ours(window) && IsWindowVisible(window) && wcsstr(title, part.c_str())) return window;
+  }
+  return nullptr;
+}
+
+HWND WaitForWindow(const std::wstring& caption, int timeout_ms, bool visible_only) {
+  for (int waited = 0;; waited += 20) {
+    for (HWND window : WindowsWithCaption(caption))
+      if (!visible_only || IsWindowVisible(window)) return window;
+    if (waited >= timeout_ms) return nullptr;
+    Sleep(20);
+  }
+}
+
+bool WaitUntilGone(HWND window, int timeout_ms) {
+  for (int waited = 0; IsWindow(window); waited += 20) {
+    if (waited >= timeout_ms) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  // Not GetWindowTextW: a window of another thread that is busy must not block us.
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+  return text;
+}
+
+SIZE ClientSize(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  return {client.right, client.bottom};
+}
+
+RECT RectInParent(HWND child) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+int ItemCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::wstring ItemText(HWND list, int item, int column) {
+  wchar_t text[2048] = {};
+  LVITEMW lv{};
+  lv.iSubItem = column;
+  lv.pszText = text;
+  lv.cchTextMax = 2048;
+  SendMessageW(list, LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lv));
+  return text;
+}
+
+std::vector<std::wstring> Row(HWND list, int item, int columns) {
+  std::vector<std::wstring> row;
+  for (int c = 0; c < columns; ++c) row.push_back(ItemText(list, item, c));
+  return row;
+}
+
+std::vector<std::wstring> ColumnTexts(HWND list, int column) {
+  std::vector<std::wstring> texts;
+  for (int i = 0, n = ItemCount(list); i < n; ++i) texts.push_back(ItemText(list, i, column));
+  return texts;
+}
+
+std::wstring HeaderText(HWND list, int column) {
+  wchar_t text[256] = {};
+  LVCOLUMNW lv{};
+  lv.mask = LVCF_TEXT;
+  lv.pszText = text;
+  lv.cchTextMax = 256;
+  if (!SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&lv))) return L"<none>";
+  return text;
+}
+
+int ColumnWidth(HWND list, int column) {
+  return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+void SelectItem(HWND list, int item, bool selected) {
+  LVITEMW lv{};
+  lv.stateMask = LVIS_SELECTED;
+  lv.state = selected ? LVIS_SELECTED : 0;
+  SendMessageW(list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&lv));
+}
+
+void ClickHeader(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  RECT item{};
+  SendMessageW(header, HDM_GETITEMRECT, column, reinterpret_cast<LPARAM>(&item));
+  LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  SendMessageW(header, WM_MOUSEMOVE, 0, at);
+  SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(header, WM_LBUTTONUP, 0, at);
+}
+
+void PressKey(HWND window, WORD key, const std::vector<int>& held) {
+  BYTE before[256], during[256];
+  GetKeyboardState(before);
+  std::copy(std::begin(before), std::end(before), during);
+  bool alt = false;
+  for (int k : held) {
+    during[k] |= 0x80;
+    if (k == VK_MENU) alt = true;
+  }
+  SetKeyboardState(during);
+  SendMessageW(window, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, alt ? 0x20000001 : 1);
+  SendMessageW(window, alt ? WM_SYSKEYUP : WM_KEYUP, key, alt ? 0xE0000001 : 0xC0000001);
+  SetKeyboardState(before);
+}
+
+MessageBoxInfo ReadMessageBox(HWND box) {
+  MessageBoxInfo info;
+  info.window = box;
+  std::vector<HWND> children;
+  EnumChildWindows(box, &Collect, reinterpret_cast<LPARAM>(&children));
+  for (HWND child : children) {
+    std::wstring kind = ClassOf(child);
+    LONG style = GetWindowLongW(child, GWL_STYLE);
+    if (_wcsicmp(kind.c_str(), L"Button") == 0) {
+      info.buttons.push_back(TextOf(child));
+      if ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) info.default_button = TextOf(child);
+    } else if (_wcsicmp(kind.c_str(), L"Static") == 0) {
+      if ((style & SS_TYPEMASK) == SS_ICON) info.has_icon = true;
+      else if (!TextOf(child).empty()) info.text = TextOf(child);
+    }
+  }
+  return info;
+}
+
+void AnswerMessageBox(HWND box, int button_id) {
+  HWND button = GetDlgItem(box, button_id);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void WhileModal(const std::function<void()>& call, const std::function<void()>& action,
+                const std::vector<std::wstring>& captions) {
+  std::atomic<bool> returned{false};
+  std::thread driver([&] {
+    try {
+      action();
+    } catch (...) {
+    }
+    // Whatever the action left open is closed, so that the modal call ends.
+    while (!returned) {
+      for (HWND box : DialogWindows()) {
+        AnswerMessageBox(box, IDNO);
+        AnswerMessageBox(box, IDOK);
+      }
+      for (const std::wstring& caption : captions)
+        for (HWND window : WindowsWithCaption(caption)) PostMessageW(window, WM_CLOSE, 0, 0);
+      Sleep(100);
+    }
+  });
+  std::exception_ptr failure;
+  try {
+    call();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  returned = true;
+  driver.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+void Pump(int milliseconds) {
+  DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+  MSG message;
+  while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(5);
+  }
+}
+
+}  // namespace ui
