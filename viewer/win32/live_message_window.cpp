@@ -9,6 +9,7 @@ namespace {
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
 constexpr int kTextBoxId = 1;
+constexpr DWORD kPaintIntervalMilliseconds = 40;
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
@@ -70,6 +71,7 @@ LRESULT CALLBACK LiveMessageWindowWin32::Procedure(HWND window, UINT message, WP
 }
 
 void LiveMessageWindowWin32::Load() {
+  painted_ = false;  // a new window paints its first line at once
   if (!RegisterLiveWindowClass(&Procedure)) RaiseLastError(u"Cannot register the live message window");
   RECT frame{0, 0, TwipsToPixelsX(kLiveWindowWidthTwips), TwipsToPixelsY(kLiveWindowHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
@@ -102,6 +104,16 @@ void LiveMessageWindowWin32::SetText(common::TextView text) {
   if (!text_box_) return;
   common::Text copy(text);
   SetWindowTextW(text_box_, reinterpret_cast<const wchar_t*>(copy.c_str()));
+  // A busy client (a script host) may not run its message loop for a while, and the line
+  // is meant to be seen as it happens: paint now, but not more often than the eye follows,
+  // so that a burst of messages costs no painting. The line left unpainted by a burst
+  // shows at the client's next message loop or at the next paint.
+  DWORD now = GetTickCount();
+  if (!painted_ || now - last_paint_ >= kPaintIntervalMilliseconds) {
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    painted_ = true;
+    last_paint_ = now;
+  }
 }
 
 }  // namespace viewer

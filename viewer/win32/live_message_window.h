@@ -35,6 +35,8 @@ class LiveMessageWindowWin32 : public component::LiveMessageWindow {
 
   HWND window_ = nullptr;
   HWND text_box_ = nullptr;
+  bool painted_ = false;
+  DWORD last_paint_ = 0;  // tick count of the last forced paint
 };
 
 }  // namespace viewer
