@@ -21,6 +21,7 @@ have_pkg wine || need+=(wine)
 have_cmd Xvfb || need+=(xvfb)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
+have_cmd iconv || need+=(libc-bin)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

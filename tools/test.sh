@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 build=${VELK_BUILD:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELK_WIN32=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 # Tests must not lean on a Wine server left over from an earlier run.
 WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
