@@ -40,28 +40,6 @@ using viewer::TwipsToPixelsY;
 
 const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-[[noreturn]] void RaiseLastError(const char16_t* what) {
-  DWORD code = GetLastError();
-  throw common::AutomationError::FromResult(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE), what);
-}
-
-ATOM RegisterDialogClass(WNDPROC procedure) {
-  static ATOM atom = 0;
-  if (atom) return atom;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = procedure;
-  wc.hInstance = viewer::ThisModule();
-  wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  wc.hIconSm = wc.hIcon;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kOptionsDialogClass;
-  atom = RegisterClassExW(&wc);
-  if (!atom && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) atom = 1;
-  return atom;
-}
-
 DWORD StyleOf(const OptionsControlLayout& control) {
   DWORD style = WS_CHILD | WS_VISIBLE | WS_GROUP;
   const std::wstring_view name = control.name;
@@ -108,7 +86,8 @@ OptionsDialogWin32::~OptionsDialogWin32() {
 void OptionsDialogWin32::Load() {
   INITCOMMONCONTROLSEX common_controls{sizeof common_controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&common_controls);
-  if (!RegisterDialogClass(&Procedure)) RaiseLastError(u"Cannot register the options dialog");
+  if (!viewer::RegisterFormClass(kOptionsDialogClass, &Procedure, true))
+    viewer::RaiseLastWindowError(u"Cannot register the options dialog");
 
   RECT frame{0, 0, TwipsToPixelsX(kOptionsWidthTwips), TwipsToPixelsY(kOptionsHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
@@ -119,7 +98,7 @@ void OptionsDialogWin32::Load() {
   const int top = work.top + std::max(0L, (work.bottom - work.top - height) / 2);
   HWND window = CreateWindowExW(kExStyle, kOptionsDialogClass, kOptionsDialogCaption, kStyle, left, top, width, height,
                                 nullptr, nullptr, viewer::ThisModule(), this);
-  if (!window) RaiseLastError(u"Cannot create the options dialog");
+  if (!window) viewer::RaiseLastWindowError(u"Cannot create the options dialog");
   window_ = window;
   try {
     for (const OptionsControlLayout& c : kOptionsLayout) {
@@ -129,7 +108,7 @@ void OptionsDialogWin32::Load() {
       HWND control = CreateWindowExW(0, c.window_class, c.caption, StyleOf(c), x, y, w,
                                      combo ? h * kLevelListRows : h, window, reinterpret_cast<HMENU>(
                                          static_cast<INT_PTR>(c.id)), viewer::ThisModule(), nullptr);
-      if (!control) RaiseLastError(u"Cannot create a control of the options dialog");
+      if (!control) viewer::RaiseLastWindowError(u"Cannot create a control of the options dialog");
       SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(viewer::FormFont(c.id == kIdLabel1)), FALSE);
       if (combo) {
         // The closed list takes its given height: the selection field grows or shrinks to

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/automation_error.h"
 #include "viewer/win32/live_message_window.h"
 
 namespace viewer {
@@ -28,6 +29,23 @@ HINSTANCE ThisModule() {
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
   return module;
+}
+
+bool RegisterFormClass(const wchar_t* name, WNDPROC procedure, bool with_icon) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = ThisModule();
+  if (with_icon) wc.hIcon = wc.hIconSm = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  return RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void RaiseLastWindowError(const char16_t* what) {
+  DWORD code = GetLastError();
+  throw common::AutomationError::FromResult(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE), what);
 }
 
 HFONT FormFont(bool bold) {

@@ -8,6 +8,14 @@ namespace viewer {
 // The module (DLL or program) this code is linked into.
 HINSTANCE ThisModule();
 
+// Registers a window class of this module (arrow cursor, button-face background, the
+// application icon when `with_icon`). False when the platform refuses; a class that
+// exists already counts as registered.
+bool RegisterFormClass(const wchar_t* name, WNDPROC procedure, bool with_icon);
+
+// Raises the thread's last error as an automation error described by `what`.
+[[noreturn]] void RaiseLastWindowError(const char16_t* what);
+
 // The forms' font, "MS Sans Serif" 8.25 points at the screen's resolution, regular or
 // bold (weight 700). Created once per weight; never deleted.
 HFONT FormFont(bool bold);

@@ -1,6 +1,6 @@
 #include "viewer/win32/live_message_window.h"
 
-#include "common/automation_error.h"
+#include "viewer/win32/form_support.h"
 
 namespace viewer {
 
@@ -11,38 +11,11 @@ constexpr DWORD kExStyle = 0;
 constexpr int kTextBoxId = 1;
 constexpr DWORD kPaintIntervalMilliseconds = 40;
 
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&TwipsToPixelsX), &module);
-  return module;
-}
-
 int ScreenDpi(int axis) {
   HDC screen = GetDC(nullptr);
   int dpi = screen ? GetDeviceCaps(screen, axis) : 96;
   if (screen) ReleaseDC(nullptr, screen);
   return dpi > 0 ? dpi : 96;
-}
-
-void RaiseLastError(const char16_t* what) {
-  DWORD code = GetLastError();
-  throw common::AutomationError::FromResult(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE), what);
-}
-
-ATOM RegisterLiveWindowClass(WNDPROC procedure) {
-  static ATOM atom = 0;
-  if (atom) return atom;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = procedure;
-  wc.hInstance = ThisModule();
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kLiveWindowClass;
-  atom = RegisterClassExW(&wc);
-  if (!atom && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) atom = 1;
-  return atom;
 }
 
 }  // namespace
@@ -72,12 +45,13 @@ LRESULT CALLBACK LiveMessageWindowWin32::Procedure(HWND window, UINT message, WP
 
 void LiveMessageWindowWin32::Load() {
   painted_ = false;  // a new window paints its first line at once
-  if (!RegisterLiveWindowClass(&Procedure)) RaiseLastError(u"Cannot register the live message window");
+  if (!RegisterFormClass(kLiveWindowClass, &Procedure, false))
+    RaiseLastWindowError(u"Cannot register the live message window");
   RECT frame{0, 0, TwipsToPixelsX(kLiveWindowWidthTwips), TwipsToPixelsY(kLiveWindowHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   HWND window = CreateWindowExW(kExStyle, kLiveWindowClass, L"", kStyle, 0, 0, frame.right - frame.left,
                                 frame.bottom - frame.top, nullptr, nullptr, ThisModule(), nullptr);
-  if (!window) RaiseLastError(u"Cannot create the live message window");
+  if (!window) RaiseLastWindowError(u"Cannot create the live message window");
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   window_ = window;
   // At the screen's top-left corner, keeping the size; the text box fills the client area.
@@ -90,7 +64,7 @@ void LiveMessageWindowWin32::Load() {
                               nullptr);
   if (!text_box_) {
     DestroyWindow(window);
-    RaiseLastError(u"Cannot create the live message text box");
+    RaiseLastWindowError(u"Cannot create the live message text box");
   }
   SendMessageW(text_box_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 }

@@ -19,28 +19,6 @@ constexpr DWORD kListStyle =
 
 const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-[[noreturn]] void RaiseLastError(const char16_t* what) {
-  DWORD code = GetLastError();
-  throw common::AutomationError::FromResult(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE), what);
-}
-
-ATOM RegisterViewerClass(WNDPROC procedure) {
-  static ATOM atom = 0;
-  if (atom) return atom;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = procedure;
-  wc.hInstance = ThisModule();
-  wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-  wc.hIconSm = wc.hIcon;
-  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kReportViewerClass;
-  atom = RegisterClassExW(&wc);
-  if (!atom && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) atom = 1;
-  return atom;
-}
-
 bool KeyIsDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
 }  // namespace
@@ -74,14 +52,15 @@ void ReportViewerWindow::Load() {
   if (window_) return;
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  if (!RegisterViewerClass(&Procedure)) RaiseLastError(u"Cannot register the report viewer window");
+  if (!RegisterFormClass(kReportViewerClass, &Procedure, true))
+    RaiseLastWindowError(u"Cannot register the report viewer window");
 
   RECT frame{0, 0, TwipsToPixelsX(kReportViewerWidthTwips), TwipsToPixelsY(kReportViewerHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   HWND window = CreateWindowExW(kExStyle, kReportViewerClass, kReportViewerCaption, kStyle, CW_USEDEFAULT,
                                 CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                 ThisModule(), this);
-  if (!window) RaiseLastError(u"Cannot create the report viewer window");
+  if (!window) RaiseLastWindowError(u"Cannot create the report viewer window");
   window_ = window;
   try {
     CreateList();
@@ -100,7 +79,7 @@ void ReportViewerWindow::CreateList() {
   list_view_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", kListStyle, 0, 0, client.right, client.bottom,
                                window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kReportListId)), ThisModule(),
                                nullptr);
-  if (!list_view_) RaiseLastError(u"Cannot create the list lvDebugInfo");
+  if (!list_view_) RaiseLastWindowError(u"Cannot create the list lvDebugInfo");
   SendMessageW(list_view_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont(false)), FALSE);
   SendMessageW(list_view_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   SetWindowSubclass(list_view_, &ListKeys, kReportListId, reinterpret_cast<DWORD_PTR>(this));
@@ -113,7 +92,7 @@ void ReportViewerWindow::CreateList() {
     column.pszText = const_cast<wchar_t*>(Wide(header));
     column.iSubItem = i;
     if (SendMessageW(list_view_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column)) != i)
-      RaiseLastError(u"Cannot add a column to lvDebugInfo");
+      RaiseLastWindowError(u"Cannot add a column to lvDebugInfo");
   }
 }
 
