@@ -68,6 +68,9 @@ Text RegistrySettingsStore::KeyPath(TextView app, TextView section) {
 }
 
 void RegistrySettingsStore::Watch(Section& section) {
+  section.watched = false;
+  if (!tree_watched_) WatchTree();
+  if (!tree_watched_) return;  // a removal would go unnoticed: keep nothing
   if (!section.changed) section.changed.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   constexpr DWORD kChanges = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET;
   section.watched = section.changed && RegNotifyChangeKeyValue(section.key.get(), FALSE, kChanges,
@@ -90,10 +93,7 @@ RegistrySettingsStore::Section* RegistrySettingsStore::Open(TextView app, TextVi
   return &sections_.emplace(std::move(folded), std::move(fresh)).first->second;
 }
 
-void RegistrySettingsStore::CheckTree() {
-  if (tree_watched_ && WaitForSingleObject(tree_changed_.get(), 0) == WAIT_TIMEOUT) return;
-  // Keys came or went (or nothing is watched yet): no open section can be trusted.
-  sections_.clear();
+void RegistrySettingsStore::WatchTree() {
   root_.reset();
   tree_watched_ = false;
   if (!tree_changed_) tree_changed_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -102,22 +102,34 @@ void RegistrySettingsStore::CheckTree() {
                   ERROR_SUCCESS;
 }
 
+void RegistrySettingsStore::ForgetAll() {
+  sections_.clear();
+  root_.reset();
+  tree_watched_ = false;
+}
+
 void RegistrySettingsStore::Forget(TextView app, TextView section) {
   sections_.erase(common::AsciiUpper(KeyPath(app, section)));
 }
 
 Text RegistrySettingsStore::ReadSetting(TextView app, TextView section, TextView key, TextView default_text) {
   if (app.empty() || section.empty()) return Text(default_text);
-  CheckTree();
-  for (int attempt = 0; attempt < 2; ++attempt) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
     Section* open = Open(app, section, false);
     if (!open) return Text(default_text);
     Text name(key);
     Text folded = common::AsciiUpper(name);
     if (open->watched) {
-      if (WaitForSingleObject(open->changed.get(), 0) == WAIT_TIMEOUT) {
+      // One look at both: the section's own changes, and keys removed or added anywhere
+      // below the root (a removed key reports nothing itself everywhere).
+      HANDLE changes[2] = {open->changed.get(), tree_changed_.get()};
+      DWORD seen = WaitForMultipleObjects(2, changes, FALSE, 0);
+      if (seen == WAIT_TIMEOUT) {
         auto cached = open->values.find(folded);
         if (cached != open->values.end()) return cached->second ? *cached->second : Text(default_text);
+      } else if (seen == WAIT_OBJECT_0 + 1) {
+        ForgetAll();  // any open section may be a removed key: open them again
+        continue;
       } else {
         open->watched = false;  // changed since (or cannot tell): what was kept is stale
         open->values.clear();
@@ -144,7 +156,6 @@ void RegistrySettingsStore::WriteSetting(TextView app, TextView section, TextVie
     throw common::AutomationError(5, u"Invalid procedure call or argument: a setting needs an application, a section and a key");
   Text name(key), data(text);
   data.push_back(u'\0');
-  CheckTree();
   for (int attempt = 0;; ++attempt) {
     Section* open = Open(app, section, true);
     LONG status = RegSetValueExW(open->key.get(), W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),

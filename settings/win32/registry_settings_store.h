@@ -11,8 +11,9 @@
 // (the registry log) is read straight from the registry and nothing of it is kept: its
 // own writes would end every watch at once. Two reads in a row start a watch again.
 // A key removed with its tree does not report a change of its own everywhere (Wine
-// signals nothing), so the store also watches the settings root for added or removed
-// keys below it and then forgets every open section.
+// signals nothing), so values are kept only while the store also watches the settings
+// root for keys added or removed below it; when that fires, every open section is
+// opened again. A write to a removed key fails and opens its section again.
 // One store serves one thread.
 #include <map>
 #include <optional>
@@ -44,9 +45,9 @@ class RegistrySettingsStore : public SettingsStore {
   // Asks the registry to signal the section's change event at its next change.
   void Watch(Section& section);
   void Forget(TextView app, TextView section);
-  // Forgets every open section when keys were added or removed below the root since the
-  // last call, and arms the root's watch again.
-  void CheckTree();
+  // Asks the registry to signal tree_changed_ when keys below the root come or go.
+  void WatchTree();
+  void ForgetAll();
 
   std::map<Text, Section> sections_;  // by upper-cased key path
   winkit::Key root_;                   // the settings root, while it exists
