@@ -9,7 +9,10 @@ namespace {
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
 constexpr int kTextBoxId = 1;
-constexpr DWORD kPaintIntervalMilliseconds = 40;
+// The text box takes a new line at most this often while lines come in a burst; the
+// latest line of a burst follows at the next look at the box (see SetText).
+constexpr DWORD kUpdateIntervalMilliseconds = 40;
+constexpr UINT kShowPendingLine = WM_APP + 1;
 
 int ScreenDpi(int axis) {
   HDC screen = GetDC(nullptr);
@@ -24,6 +27,7 @@ int TwipsToPixelsX(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSX), 1440
 int TwipsToPixelsY(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSY), 1440); }
 
 LiveMessageWindowWin32::~LiveMessageWindowWin32() {
+  has_pending_ = false;
   if (window_ && IsWindow(window_)) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -36,15 +40,38 @@ LRESULT CALLBACK LiveMessageWindowWin32::Procedure(HWND window, UINT message, WP
     case WM_CTLCOLORSTATIC:  // the read-only text box keeps an ordinary white ground
       SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    case kShowPendingLine:
+      if (self) {
+        self->update_posted_ = false;
+        self->ShowPendingLine();
+      }
+      return 0;
     case WM_DESTROY:
-      if (self) self->window_ = self->text_box_ = nullptr;
+      if (self) {
+        self->window_ = self->text_box_ = nullptr;
+        self->has_pending_ = self->update_posted_ = false;
+      }
       break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
+// Whatever looks at the text box (a paint, a text query, the user's mouse or keys) first
+// gets the latest line.
+LRESULT CALLBACK LiveMessageWindowWin32::TextBoxProcedure(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* self = reinterpret_cast<LiveMessageWindowWin32*>(GetWindowLongPtrW(box, GWLP_USERDATA));
+  if (self && self->has_pending_ && message != WM_DESTROY && message != WM_NCDESTROY) self->ShowPendingLine();
+  WNDPROC original = self ? self->text_box_procedure_ : nullptr;
+  if (message == WM_NCDESTROY && self) {
+    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    SetWindowLongPtrW(box, GWLP_USERDATA, 0);
+  }
+  return original ? CallWindowProcW(original, box, message, wparam, lparam)
+                  : DefWindowProcW(box, message, wparam, lparam);
+}
+
 void LiveMessageWindowWin32::Load() {
-  painted_ = false;  // a new window paints its first line at once
+  updated_ = false;  // a new window takes its first line at once
   if (!RegisterFormClass(kLiveWindowClass, &Procedure, false))
     RaiseLastWindowError(u"Cannot register the live message window");
   RECT frame{0, 0, TwipsToPixelsX(kLiveWindowWidthTwips), TwipsToPixelsY(kLiveWindowHeightTwips)};
@@ -67,6 +94,9 @@ void LiveMessageWindowWin32::Load() {
     RaiseLastWindowError(u"Cannot create the live message text box");
   }
   SendMessageW(text_box_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  SetWindowLongPtrW(text_box_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  text_box_procedure_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(text_box_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextBoxProcedure)));
 }
 
 void LiveMessageWindowWin32::Show() {
@@ -74,20 +104,32 @@ void LiveMessageWindowWin32::Show() {
   if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNORMAL);
 }
 
+// Putting a line into the text box costs the platform's edit control most of a
+// millisecond (it lays the text out), far more than the rest of a message. So the box
+// takes a line at once when the last one is older than the update interval, and paints
+// it at once, since a busy client (a script host) may not run its message loop for a
+// while. A line that comes sooner waits as the pending line: it goes into the box at
+// the next line after the interval, when the client's message loop runs (a posted
+// reminder), or as soon as anything looks at the box. Either way the box shows the
+// latest line to whoever reads it.
 void LiveMessageWindowWin32::SetText(common::TextView text) {
   if (!text_box_) return;
-  common::Text copy(text);
-  SetWindowTextW(text_box_, reinterpret_cast<const wchar_t*>(copy.c_str()));
-  // A busy client (a script host) may not run its message loop for a while, and the line
-  // is meant to be seen as it happens: paint now, but not more often than the eye follows,
-  // so that a burst of messages costs no painting. The line left unpainted by a burst
-  // shows at the client's next message loop or at the next paint.
-  DWORD now = GetTickCount();
-  if (!painted_ || now - last_paint_ >= kPaintIntervalMilliseconds) {
-    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    painted_ = true;
-    last_paint_ = now;
+  pending_.assign(text.begin(), text.end());
+  has_pending_ = true;
+  if (!updated_ || GetTickCount() - last_update_ >= kUpdateIntervalMilliseconds) {
+    ShowPendingLine();
+  } else if (!update_posted_) {
+    update_posted_ = PostMessageW(window_, kShowPendingLine, 0, 0) != FALSE;
   }
+}
+
+void LiveMessageWindowWin32::ShowPendingLine() {
+  if (!has_pending_ || !text_box_) return;
+  has_pending_ = false;
+  CallWindowProcW(text_box_procedure_, text_box_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pending_.c_str()));
+  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  updated_ = true;
+  last_update_ = GetTickCount();
 }
 
 }  // namespace viewer

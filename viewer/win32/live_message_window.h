@@ -4,6 +4,8 @@
 // latest message line. Closing it destroys the window; the next Show loads it again.
 #include <windows.h>
 
+#include <string>
+
 #include "component/platform.h"
 
 namespace viewer {
@@ -31,12 +33,18 @@ class LiveMessageWindowWin32 : public component::LiveMessageWindow {
 
  private:
   void Load();
+  void ShowPendingLine();
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK TextBoxProcedure(HWND box, UINT message, WPARAM wparam, LPARAM lparam);
 
   HWND window_ = nullptr;
   HWND text_box_ = nullptr;
-  bool painted_ = false;
-  DWORD last_paint_ = 0;  // tick count of the last forced paint
+  WNDPROC text_box_procedure_ = nullptr;  // the edit control's own
+  std::wstring pending_;                   // the latest line, until the box has it
+  bool has_pending_ = false;
+  bool update_posted_ = false;  // a reminder to take the pending line is on its way
+  bool updated_ = false;        // the box has taken a line since the window was loaded
+  DWORD last_update_ = 0;       // tick count of that
 };
 
 }  // namespace viewer
