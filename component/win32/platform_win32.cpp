@@ -15,6 +15,8 @@ namespace component {
 Text VariantValueFormat::TextOf(const Value& value) {
   if (const Text* text = value.AsText()) return *text;
   if (value.IsNull() || value.IsEmpty()) return Text();
+  const Value::Date* date = value.AsDate();
+  if (date && has_last_date_ && date->serial == last_date_) return last_date_text_;
   VARIANT in, out;
   outside::ToVariant(value, in);
   VariantInit(&out);
@@ -23,6 +25,11 @@ Text VariantValueFormat::TextOf(const Value& value) {
   if (FAILED(hr)) throw outside::ErrorFromResult(hr);
   Text text(reinterpret_cast<const char16_t*>(V_BSTR(&out)), SysStringLen(V_BSTR(&out)));
   VariantClear(&out);
+  if (date) {
+    last_date_ = date->serial;
+    last_date_text_ = text;
+    has_last_date_ = true;
+  }
   return text;
 }
 
