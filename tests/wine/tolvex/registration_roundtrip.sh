@@ -21,44 +21,7 @@ shift 2
 here=$(dirname "$0")
 mkdir -p "$work"
 
-snapshot() {  # snapshot <name>: exports both class trees to <work>/<name>-*.reg
-  local hive
-  for hive in HKLM HKCU; do
-    rm -f "$work/$1-$hive.reg"
-    if ! "$run" reg query "$hive\\Software\\Classes" </dev/null >/dev/null 2>&1; then
-      : >"$work/$1-$hive.reg"  # no such tree: an empty snapshot
-      continue
-    fi
-    "$run" reg export "$hive\\Software\\Classes" "Z:${work//\//\\}\\$1-$hive.reg" </dev/null >/dev/null 2>&1 || {
-      echo "reg export $hive failed" >&2
-      exit 1
-    }
-  done
-}
-
-same() {  # same <a> <b>: both snapshots equal, else prints the difference
-  local hive status=0
-  for hive in HKLM HKCU; do
-    if ! cmp -s "$work/$1-$hive.reg" "$work/$2-$hive.reg"; then
-      echo "$hive\\Software\\Classes differs between '$1' and '$2':" >&2
-      diff <(iconv -f UTF-16LE -t UTF-8 "$work/$1-$hive.reg") <(iconv -f UTF-16LE -t UTF-8 "$work/$2-$hive.reg") | head -40 >&2
-      status=1
-    fi
-  done
-  return $status
-}
-
-owned_keys() {  # owned_keys present|absent: every owned key is (or is not) there
-  local key status=0
-  for key in "${owned[@]}"; do
-    if "$run" reg query "$key" </dev/null >/dev/null 2>&1; then
-      [ "$1" = present ] || { echo "$key is still there" >&2; status=1; }
-    else
-      [ "$1" = absent ] || { echo "$key is missing" >&2; status=1; }
-    fi
-  done
-  return $status
-}
+. "$here/../registry_snapshots.sh"
 
 "$here/regsvr.sh" "$run" unregister "$@" || exit 1  # start from a prefix without them
 owned_keys absent || exit 1

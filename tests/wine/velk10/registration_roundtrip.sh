@@ -25,44 +25,7 @@ owned=(
 # The DLL as Windows names it: the Unix path on drive Z:.
 windows_dll="Z:${dll//\//\\}"
 
-snapshot() {  # snapshot <name>: exports both class trees to <work>/<name>-*.reg
-  local hive
-  for hive in HKLM HKCU; do
-    rm -f "$work/$1-$hive.reg"
-    if ! "$run" reg query "$hive\\Software\\Classes" </dev/null >/dev/null 2>&1; then
-      : >"$work/$1-$hive.reg"
-      continue
-    fi
-    "$run" reg export "$hive\\Software\\Classes" "Z:${work//\//\\}\\$1-$hive.reg" </dev/null >/dev/null 2>&1 || {
-      echo "reg export $hive failed" >&2
-      exit 1
-    }
-  done
-}
-
-same() {  # same <a> <b>: both snapshots equal, else prints the difference
-  local hive status=0
-  for hive in HKLM HKCU; do
-    if ! cmp -s "$work/$1-$hive.reg" "$work/$2-$hive.reg"; then
-      echo "$hive\\Software\\Classes differs between '$1' and '$2':" >&2
-      diff <(iconv -f UTF-16LE -t UTF-8 "$work/$1-$hive.reg") <(iconv -f UTF-16LE -t UTF-8 "$work/$2-$hive.reg") | head -40 >&2
-      status=1
-    fi
-  done
-  return $status
-}
-
-owned_keys() {  # owned_keys present|absent
-  local key status=0
-  for key in "${owned[@]}"; do
-    if "$run" reg query "$key" </dev/null >/dev/null 2>&1; then
-      [ "$1" = present ] || { echo "$key is still there" >&2; status=1; }
-    else
-      [ "$1" = absent ] || { echo "$key is missing" >&2; status=1; }
-    fi
-  done
-  return $status
-}
+. "$(dirname "$0")/../registry_snapshots.sh"
 
 value() {  # value <key> [name]: the text value (the default one without a name)
   local out
