@@ -66,29 +66,5 @@ Outcome LateBound::Invoke(DISPID id, WORD flags, std::vector<VARIANTARG> args, b
   return out;
 }
 
-VARIANT Ref(VARIANT* target) {
-  VARIANT v;
-  V_VT(&v) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&v) = target;
-  return v;
-}
-VARIANT I2(short value) {
-  VARIANT v;
-  V_VT(&v) = VT_I2;
-  V_I2(&v) = value;
-  return v;
-}
-VARIANT R8(double value) {
-  VARIANT v;
-  V_VT(&v) = VT_R8;
-  V_R8(&v) = value;
-  return v;
-}
-VARIANT Str(const winkit::Bstr& text) {
-  VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text.get();
-  return v;
-}
 
 }  // namespace tolvex_test

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/variant_args.h"
 #include "winkit/handles.h"
 
 namespace tolvex_test {
@@ -42,9 +43,9 @@ class LateBound {
 };
 
 // Argument builders: the VARIANTs own nothing (BSTRs live in the winkit::Bstr given).
-VARIANT Ref(VARIANT* target);  // VT_BYREF | VT_VARIANT
-VARIANT I2(short value);
-VARIANT R8(double value);
-VARIANT Str(const winkit::Bstr& text);
+using wine_test::I2;
+using wine_test::R8;
+using wine_test::Ref;
+using wine_test::Str;
 
 }  // namespace tolvex_test

@@ -117,46 +117,6 @@ winkit::ComPtr<IDispatch> LateDebugger::AppObj() const {
   return app;
 }
 
-VARIANT Ref(VARIANT* target) {
-  VARIANT v;
-  V_VT(&v) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&v) = target;
-  return v;
-}
-VARIANT Str(const winkit::Bstr& text) {
-  VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text.get();
-  return v;
-}
-VARIANT I2(short value) {
-  VARIANT v;
-  V_VT(&v) = VT_I2;
-  V_I2(&v) = value;
-  return v;
-}
-VARIANT I4(long value) {
-  VARIANT v;
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
-}
-VARIANT R8(double value) {
-  VARIANT v;
-  V_VT(&v) = VT_R8;
-  V_R8(&v) = value;
-  return v;
-}
-VARIANT Missing() {
-  VARIANT v;
-  V_VT(&v) = VT_ERROR;
-  V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-  return v;
-}
-std::wstring TextOf(const VARIANT& value) {
-  if (V_VT(&value) != VT_BSTR) return L"<vt " + std::to_wstring(V_VT(&value)) + L">";
-  return std::wstring(V_BSTR(&value), SysStringLen(V_BSTR(&value)));
-}
 
 // --- Sandbox ------------------------------------------------------------------------
 

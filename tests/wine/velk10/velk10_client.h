@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/variant_args.h"
 #include "velk10.h"
 #include "winkit/handles.h"
 
@@ -63,13 +64,13 @@ class LateDebugger {
 };
 
 // Argument builders: the VARIANTs own nothing.
-VARIANT Ref(VARIANT* target);  // VT_BYREF | VT_VARIANT
-VARIANT Str(const winkit::Bstr& text);
-VARIANT I2(short value);
-VARIANT I4(long value);
-VARIANT R8(double value);
-VARIANT Missing();  // VT_ERROR DISP_E_PARAMNOTFOUND
-std::wstring TextOf(const VARIANT& value);  // a VT_BSTR's text, else "<vt N>"
+using wine_test::I2;
+using wine_test::I4;
+using wine_test::Missing;
+using wine_test::R8;
+using wine_test::Ref;
+using wine_test::Str;
+using wine_test::TextOf;
 
 // A clean settings tree and an empty report folder for one test; QVSUPPORT names the
 // folder. Settings are written before an object is created: creation loads the switches.
