@@ -58,13 +58,20 @@ Text ApplicationIdentity(const outside::ObjectRef& app, ValueFormat& format) {
   return product + kSeparator + title + kSeparator + major + u"." + minor;
 }
 
-Text KindLabel(TextView type, const Text& settings_app, settings::SettingsStore& settings) {
+namespace {
+
+const KindRow* FindKind(TextView type) {
   Text lower = AsciiLower(type);
-  for (const KindRow& row : kKinds) {
-    if (lower != row.type) continue;
-    if (settings::RuleE(settings.ReadSetting(settings_app, cat::kSectionDebuggerA, row.setting), 1)) return row.label;
-  }
-  return Text();
+  for (const KindRow& row : kKinds)
+    if (lower == row.type) return &row;
+  return nullptr;
+}
+
+}  // namespace
+
+Text KindLabel(TextView type, TextView kind_setting) {
+  const KindRow* row = FindKind(type);
+  return row && settings::RuleE(kind_setting, 1) ? Text(row->label) : Text();
 }
 
 Text ComposeMessageLine(ModuleState& state, const Platform& platform, DebugMessage& message) {
@@ -75,9 +82,13 @@ Text ComposeMessageLine(ModuleState& state, const Platform& platform, DebugMessa
   // A null extra has no length to test: it stays null and contributes nothing.
   if (!extra.IsNull() && platform.format.TextOf(extra).empty()) extra = Value(Text(u"-"));
 
-  Text level_text = platform.settings.ReadSetting(state.settings_app, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel);
-  if (!settings::RuleE(level_text, message.level)) return Text();
-  Text label = KindLabel(message.type, state.settings_app, platform.settings);
+  // The level and the kind's switch, read afresh for every message, together.
+  const KindRow* kind = FindKind(message.type);
+  std::vector<TextView> keys{cat::kDebuggerAEnabledLevel};
+  if (kind) keys.push_back(kind->setting);
+  std::vector<Text> filter = platform.settings.ReadSettings(state.settings_app, cat::kSectionDebuggerA, keys);
+  if (!settings::RuleE(filter[0], message.level)) return Text();
+  Text label = KindLabel(message.type, kind ? TextView(filter[1]) : TextView());
   if (label.empty()) return Text();
 
   ++state.message_counter;

@@ -21,8 +21,8 @@ struct DebugMessage {
 Text ApplicationIdentity(const outside::ObjectRef& app, ValueFormat& format);
 
 // The kind label (". (dll) " ...) of an accepted kind, or empty when the kind is
-// unknown or switched off. Reads the kind switches from the settings store.
-Text KindLabel(TextView type, const Text& settings_app, settings::SettingsStore& settings);
+// unknown or its switch (the stored text of its setting) is off.
+Text KindLabel(TextView type, TextView kind_setting);
 
 // The first half: returns the message line, empty for a rejected message.
 // Changes `extra` and the message counter as it goes.

@@ -112,43 +112,66 @@ void RegistrySettingsStore::Forget(TextView app, TextView section) {
   sections_.erase(common::AsciiUpper(KeyPath(app, section)));
 }
 
-Text RegistrySettingsStore::ReadSetting(TextView app, TextView section, TextView key, TextView default_text) {
-  if (app.empty() || section.empty()) return Text(default_text);
+std::vector<std::optional<Text>> RegistrySettingsStore::ReadValues(TextView app, TextView section,
+                                                                   const std::vector<TextView>& keys) {
+  std::vector<std::optional<Text>> values(keys.size());
+  if (app.empty() || section.empty()) return values;
   for (int attempt = 0; attempt < 3; ++attempt) {
     Section* open = Open(app, section, false);
-    if (!open) return Text(default_text);
-    Text name(key);
-    Text folded = common::AsciiUpper(name);
+    if (!open) return values;
     if (open->watched) {
       // One look at both: the section's own changes, and keys removed or added anywhere
       // below the root (a removed key reports nothing itself everywhere).
       HANDLE changes[2] = {open->changed.get(), tree_changed_.get()};
       DWORD seen = WaitForMultipleObjects(2, changes, FALSE, 0);
-      if (seen == WAIT_TIMEOUT) {
-        auto cached = open->values.find(folded);
-        if (cached != open->values.end()) return cached->second ? *cached->second : Text(default_text);
-      } else if (seen == WAIT_OBJECT_0 + 1) {
+      if (seen == WAIT_OBJECT_0 + 1) {
         ForgetAll();  // any open section may be a removed key: open them again
         continue;
-      } else {
+      }
+      if (seen != WAIT_TIMEOUT) {
         open->watched = false;  // changed since (or cannot tell): what was kept is stale
         open->values.clear();
       }
     }
-    // The watch is armed before the read, so a change after the read ends it. A section
-    // written since its last read is read without one: the next write would end it.
-    if (!open->watched && !open->written) Watch(*open);
-    open->written = false;
-    LONG status = ERROR_SUCCESS;
-    std::optional<Text> value = QueryText(open->key.get(), name, status);
-    if (status == ERROR_KEY_DELETED) {  // removed by someone else: look it up again
-      Forget(app, section);
-      continue;
+    bool removed = false;
+    for (size_t i = 0; i < keys.size() && !removed; ++i) {
+      Text name(keys[i]);
+      Text folded = common::AsciiUpper(name);
+      if (open->watched) {
+        auto cached = open->values.find(folded);
+        if (cached != open->values.end()) {
+          values[i] = cached->second;
+          continue;
+        }
+      }
+      // The watch is armed before the read, so a change after the read ends it. A section
+      // written since its last read is read without one: the next write would end it.
+      if (!open->watched && !open->written) Watch(*open);
+      open->written = false;
+      LONG status = ERROR_SUCCESS;
+      values[i] = QueryText(open->key.get(), name, status);
+      if (status == ERROR_KEY_DELETED)
+        removed = true;
+      else if (open->watched)
+        open->values[folded] = values[i];
     }
-    if (open->watched) open->values[folded] = value;
-    return value ? *value : Text(default_text);
+    if (!removed) return values;
+    Forget(app, section);  // removed by someone else: look it up again
+    values.assign(keys.size(), std::nullopt);
   }
-  return Text(default_text);
+  return values;
+}
+
+Text RegistrySettingsStore::ReadSetting(TextView app, TextView section, TextView key, TextView default_text) {
+  std::optional<Text> value = ReadValues(app, section, {key}).front();
+  return value ? *value : Text(default_text);
+}
+
+std::vector<Text> RegistrySettingsStore::ReadSettings(TextView app, TextView section,
+                                                      const std::vector<TextView>& keys) {
+  std::vector<Text> texts;
+  for (std::optional<Text>& value : ReadValues(app, section, keys)) texts.push_back(value ? std::move(*value) : Text());
+  return texts;
 }
 
 void RegistrySettingsStore::WriteSetting(TextView app, TextView section, TextView key, TextView text) {

@@ -17,6 +17,7 @@
 // One store serves one thread.
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "settings/settings_store.h"
 #include "winkit/handles.h"
@@ -26,6 +27,7 @@ namespace settings {
 class RegistrySettingsStore : public SettingsStore {
  public:
   Text ReadSetting(TextView app, TextView section, TextView key, TextView default_text = u"") override;
+  std::vector<Text> ReadSettings(TextView app, TextView section, const std::vector<TextView>& keys) override;
   // Throws common::AutomationError when the registry refuses the write; an empty
   // application, section or key is refused with error 5.
   void WriteSetting(TextView app, TextView section, TextView key, TextView text) override;
@@ -40,6 +42,8 @@ class RegistrySettingsStore : public SettingsStore {
     bool written = false;    // written by this store since its last read
     std::map<Text, std::optional<Text>> values;  // by upper-cased name, kept only while watched; none = absent
   };
+  // The values of `keys` (none for an absent one) after one look for changes.
+  std::vector<std::optional<Text>> ReadValues(TextView app, TextView section, const std::vector<TextView>& keys);
   // The open section, or null when it does not exist and `create` is false.
   Section* Open(TextView app, TextView section, bool create);
   // Asks the registry to signal the section's change event at its next change.

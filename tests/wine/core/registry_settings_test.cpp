@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "common/automation_error.h"
 #include "settings/catalog.h"
@@ -123,6 +124,32 @@ TEST_F(RegistrySettings, ReadsSeeChangesMadeElsewhere) {
   other.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel, u"4");
   EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledLevel), u"4");
   EXPECT_EQ(store.ReadSetting(cat::kSettingsApp, cat::kSectionDebuggerA, cat::kDebuggerAEnabledDLL, u"d"), u"d");
+}
+
+// Keys read together (the level and a kind's switch, for every message) show the same
+// changes as keys read one by one.
+TEST_F(RegistrySettings, KeysReadTogetherSeeEveryChange) {
+  RegistrySettingsStore other;
+  const Text app = cat::kSettingsApp, section = cat::kSectionDebuggerA;
+  const std::vector<common::TextView> keys{cat::kDebuggerAEnabledLevel, cat::kDebuggerAEnabledDLL, cat::kDebuggerAEnabledOCX};
+  using Texts = std::vector<Text>;
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"", u"", u""}));
+  other.WriteSetting(app, section, cat::kDebuggerAEnabledLevel, u"1");
+  other.WriteSetting(app, section, cat::kDebuggerAEnabledDLL, u"1");
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"1", u"1", u""}));
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"1", u"1", u""}));
+  other.WriteSetting(app, section, cat::kDebuggerAEnabledDLL, u"0");
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"1", u"0", u""}));
+  other.WriteSetting(app, section, cat::kDebuggerAEnabledOCX, u"1");
+  EXPECT_EQ(store.ReadSetting(app, section, cat::kDebuggerAEnabledOCX), u"1");
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"1", u"0", u"1"}));
+  store.WriteSetting(app, section, cat::kDebuggerAEnabledLevel, u"2");
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"2", u"0", u"1"}));
+
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Kestrelon"), ERROR_SUCCESS);
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"", u"", u""}));
+  other.WriteSetting(app, section, cat::kDebuggerAEnabledDLL, u"1");
+  EXPECT_EQ(store.ReadSettings(app, section, keys), (Texts{u"", u"1", u""}));
 }
 
 // A section the store keeps writing (the registry log) is read from the registry each
