@@ -359,7 +359,10 @@ int wmain(int argc, wchar_t** argv) {
         double ratio = cost[c][s] / cost[c][0];
         std::printf("%-12s %8ld %12.0f %11.1f %9.2fx\n", configurations[c]->name, sizes[s], 1 / cost[c][s],
                     cost[c][s] * 1e6, ratio);
-        if (ratio > kGoalGrowth) grew = true;
+        // The live window alone touches no entries: its cost is a time share of the text
+        // box updates (one per update interval), so its ratio is noise, not growth.
+        const bool touches_entries = configurations[c]->shell || configurations[c]->registry;
+        if (touches_entries && ratio > kGoalGrowth) grew = true;
       }
     }
     // The goals, at the largest size.
@@ -375,7 +378,7 @@ int wmain(int argc, wchar_t** argv) {
       std::printf(" %s %.0f/s (>= %.0f) %s;", configurations[c]->name, rate, goal, rate >= goal ? "met" : "MISSED");
       missed |= rate < goal;
     }
-    std::printf(" cost growth <= %.1fx %s\n", kGoalGrowth, grew ? "MISSED" : "met");
+    std::printf(" cost growth <= %.1fx (sinks that touch entries) %s\n", kGoalGrowth, grew ? "MISSED" : "met");
     if (missed || grew) status = 1;
   }
   CoUninitialize();
