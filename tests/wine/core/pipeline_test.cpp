@@ -186,6 +186,26 @@ TEST_F(RealPipeline, LiveWindowAtTheCornerShowsTheLatestLine) {
   EXPECT_EQ(std::wstring(text).rfind(L"3. (dll)", 0), 0u) << text;
 }
 
+// Lines that come in a burst reach the text box itself (not only whoever asks it for its
+// text) once the thread runs its message loop.
+TEST_F(RealPipeline, LiveWindowTakesTheLastLineOfABurstAtTheNextMessageLoop) {
+  AcceptLevel1Dll();
+  Store(cat::kDebuggerWindow, u"1");
+  Create();
+  for (int i = 0; i < 20; ++i) Add(u"burst");
+  HWND window = FindWindowW(viewer::kLiveWindowClass, L"");
+  ASSERT_NE(window, nullptr);
+  HWND box = GetWindow(window, GW_CHILD);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  // The edit control's own text, asked past the window's handling of the box.
+  WNDCLASSW edit{};
+  ASSERT_TRUE(GetClassInfoW(nullptr, L"EDIT", &edit));
+  wchar_t text[512] = {};
+  CallWindowProcW(edit.lpfnWndProc, box, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(std::wstring(text).rfind(L"20. (dll)", 0), 0u) << text;
+}
+
 // Several processes logging at once never share an entry number or a report key.
 TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
   AcceptLevel1Dll();
