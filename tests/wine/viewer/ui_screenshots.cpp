@@ -21,6 +21,7 @@
 #include "png_file.h"
 #include "settings/catalog.h"
 #include "settings/win32/options_dialog.h"
+#include "ui_driver.h"
 #include "viewer/win32/report_viewer_window.h"
 
 namespace {
@@ -28,6 +29,7 @@ namespace {
 using common::Text;
 using outside::Value;
 namespace cat = settings::catalog;
+using ui::Pump;
 
 const wchar_t kKestrelon[] = L"Software\\VB and VBA Program Settings\\Kestrelon";
 
@@ -42,18 +44,6 @@ class SampleApplication : public outside::AutomationObject {
     throw common::AutomationError(438, u"Object doesn't support this property or method");
   }
 };
-
-void Pump(int milliseconds) {
-  DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-  MSG message;
-  while (static_cast<LONG>(end - GetTickCount()) > 0) {
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(10);
-  }
-}
 
 // The window as the screen shows it, frame included.
 bool Capture(HWND window, const std::wstring& path) {
@@ -92,14 +82,6 @@ bool Capture(HWND window, const std::wstring& path) {
 
 void Repaint(HWND window) {
   RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
-HWND FindOwnWindow(const wchar_t* caption) {
-  for (int i = 0; i < 100; ++i) {
-    if (HWND window = FindWindowW(nullptr, caption)) return window;
-    Sleep(50);
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -151,7 +133,7 @@ int wmain(int argc, wchar_t** argv) {
       // The report viewer, modeless.
       state.debugger_window = 1;
       debugger.CreateDebugInfoWindow();
-      HWND viewer = FindOwnWindow(viewer::kReportViewerCaption);
+      HWND viewer = ui::WaitForWindow(viewer::kReportViewerCaption);
       SetWindowPos(viewer, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
       Pump(300);
       Repaint(viewer);
@@ -163,7 +145,7 @@ int wmain(int argc, wchar_t** argv) {
       // The options dialog, modal here while another thread takes its picture.
       std::atomic<bool> done{false};
       std::thread photographer([&] {
-        HWND dialog = FindOwnWindow(settings::kOptionsDialogCaption);
+        HWND dialog = ui::WaitForWindow(settings::kOptionsDialogCaption);
         Sleep(500);
         if (dialog) {
           Repaint(dialog);
