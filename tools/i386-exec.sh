@@ -19,7 +19,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 qemu=/usr/bin/qemu-i386
 major() { "$qemu" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p'; }
-version=$(major)
+version=$(major || true)
 if [ -z "$version" ] || [ "$version" -lt 8 ]; then
   list=/etc/apt/sources.list.d/bookworm-backports.list
   if ! grep -qs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/*; then
