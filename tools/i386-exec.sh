@@ -17,15 +17,34 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
 
+# The URI of the first apt source that serves the suite bookworm, in one-line or deb822 form.
+debian_mirror() {
+  local files=() f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] && files+=("$f")
+  done
+  [ ${#files[@]} -gt 0 ] || return 0
+  awk '
+    /^[[:space:]]*deb[[:space:]]/ { for (i = 2; i <= NF; i++) if ($i !~ /^\[/ && $i !~ /=/ && $i !~ /\]$/) break
+                                    if ($(i + 1) == "bookworm") { print $i; exit } next }
+    /^URIs:/   { uri = $2 }
+    /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == "bookworm" && uri != "") { print uri; exit } }
+    /^[[:space:]]*$/ { uri = "" }
+  ' "${files[@]}" 2>/dev/null | head -1
+}
+
 qemu=/usr/bin/qemu-i386
 major() { "$qemu" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p'; }
 version=$(major || true)
 if [ -z "$version" ] || [ "$version" -lt 8 ]; then
   list=/etc/apt/sources.list.d/bookworm-backports.list
   if ! grep -qs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/*; then
-    echo 'deb http://deb.debian.org/debian bookworm-backports main' | $SUDO tee "$list" >/dev/null
+    # Backports come from the mirror this machine already takes bookworm from.
+    mirror=$(debian_mirror)
+    [ -n "$mirror" ] || { echo "i386-exec: no Debian bookworm source in the apt configuration" >&2; exit 1; }
+    echo "deb $mirror bookworm-backports main" | $SUDO tee "$list" >/dev/null
   fi
-  $SUDO apt-get update -qq
+  bash "$(dirname "$0")/apt-update.sh"
   $SUDO apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null
 fi
 [ -x "$qemu" ] || qemu=/usr/bin/qemu-i386-static

@@ -30,8 +30,15 @@ if [ ${#need[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  bash "$(dirname "$0")/apt-update.sh"
+  if ! $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null; then
+    # A security suite caught half-way through a mirror sync can list a 64-bit library
+    # newer than its 32-bit twin, and multiarch needs both at one version: take both from
+    # the release itself.
+    . /etc/os-release
+    echo "setup: installing again with the packages of $VERSION_CODENAME itself" >&2
+    $SUDO apt-get install -y -qq --no-install-recommends -t "$VERSION_CODENAME" "${need[@]}" >/dev/null
+  fi
 fi
 
 # 32-bit Wine is an i386 program: on a machine that runs only 64-bit user code, run it
