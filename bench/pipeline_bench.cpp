@@ -14,6 +14,11 @@
 // numbering, the report file's counter, the registry log's last key and the live
 // window's line must show that each message went where it should.
 //
+// The timed batch of every round lies between two marks that a Wine server trace
+// (WINEDEBUG=+server) shows: an open of the event named
+// "velk-pipeline-bench begin|end <sinks> <messages>", one request each, outside the
+// timed section. bench/count_requests.sh counts the requests between them.
+//
 // Needs tolvex10.dll and tolvex11.dll registered and a display (bench/run_pipeline.sh).
 // Clears HKCU\Software\VB and VBA Program Settings\Kestrelon: use a prefix of its own.
 // Exit code 1 when a goal is missed, 2 when something went wrong.
@@ -105,6 +110,13 @@ class RecordedBoxes : public component::MessageBoxes {
   int count_ = 0;
   std::string first_;
 };
+
+// One server request whose trace line names the batch (no such event exists).
+void MarkBatch(const wchar_t* edge, const Sinks& sinks, long messages) {
+  const std::wstring name =
+      std::wstring(L"velk-pipeline-bench ") + edge + L" " + sinks.option + L" " + std::to_wstring(messages);
+  if (HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, name.c_str())) CloseHandle(event);
+}
 
 void PumpWindowMessages() {
   MSG msg;
@@ -255,9 +267,11 @@ class Bench {
     };
     send(warmup_);
     PumpWindowMessages();
+    MarkBatch(L"begin", sinks, batch_);
     double start = Seconds();
     send(batch_);
     double elapsed = Seconds() - start;
+    MarkBatch(L"end", sinks, batch_);
     PumpWindowMessages();
 
     // Every message went everywhere it should.

@@ -47,11 +47,26 @@ LSTATUS DeleteProgId(const std::wstring& prog_id, const std::wstring& clsid) {
   return DeleteTree(prog_id);
 }
 
+// The ProgID key that builds before this one wrote beside the class's ProgID.
+std::wstring EarlierProgId(const ServerEntry& server, const ClassEntry& entry) {
+  return std::wstring(entry.prog_id) + L"." + std::to_wstring(server.major);
+}
+
+// Removes the class's ProgID keys that name it (its own and the one earlier builds
+// wrote beside it) and its CLSID key.
+LSTATUS DeleteClassKeys(const ServerEntry& server, const ClassEntry& entry) {
+  const std::wstring clsid = GuidText(*entry.clsid);
+  for (const std::wstring& prog_id : {std::wstring(entry.prog_id), EarlierProgId(server, entry)}) {
+    LSTATUS status = DeleteProgId(prog_id, clsid);
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return DeleteTree(L"CLSID\\" + clsid);
+}
+
 LSTATUS WriteClassKeys(const ServerEntry& server, const ClassEntry& entry, const std::wstring& module) {
   const std::wstring clsid = GuidText(*entry.clsid);
   const std::wstring key = L"CLSID\\" + clsid;
   const std::wstring prog_id = entry.prog_id;
-  const std::wstring versioned = prog_id + L"." + std::to_wstring(server.major);
   const std::wstring version = std::to_wstring(server.major) + L"." + std::to_wstring(server.minor);
   const struct {
     std::wstring path;
@@ -61,21 +76,21 @@ LSTATUS WriteClassKeys(const ServerEntry& server, const ClassEntry& entry, const
       {key, nullptr, entry.description},
       {key + L"\\InprocServer32", nullptr, module},
       {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-      {key + L"\\ProgID", nullptr, versioned},
+      {key + L"\\ProgID", nullptr, prog_id},
       {key + L"\\VersionIndependentProgID", nullptr, prog_id},
       {key + L"\\TypeLib", nullptr, GuidText(*server.libid)},
       {key + L"\\Version", nullptr, version},
-      {versioned, nullptr, entry.description},
-      {versioned + L"\\CLSID", nullptr, clsid},
       {prog_id, nullptr, entry.description},
       {prog_id + L"\\CLSID", nullptr, clsid},
-      {prog_id + L"\\CurVer", nullptr, versioned},
   };
+  // Written afresh, so that nothing an earlier registration left (another ProgID, a
+  // CurVer pointing to it) stays beside these entries.
+  LSTATUS status = DeleteClassKeys(server, entry);
   for (const auto& v : values) {
-    LSTATUS status = SetText(v.path, v.name, v.value);
-    if (status != ERROR_SUCCESS) return status;
+    if (status != ERROR_SUCCESS) break;
+    status = SetText(v.path, v.name, v.value);
   }
-  return ERROR_SUCCESS;
+  return status;
 }
 
 }  // namespace
@@ -106,15 +121,8 @@ HRESULT RegisterServer(const ServerEntry& server) {
 
 HRESULT UnregisterServer(const ServerEntry& server) {
   HRESULT result = S_OK;
-  for (size_t i = 0; i < server.class_count; ++i) {
-    const ClassEntry& entry = server.classes[i];
-    const std::wstring clsid = GuidText(*entry.clsid);
-    const std::wstring prog_id = entry.prog_id;
-    const std::wstring versioned = prog_id + L"." + std::to_wstring(server.major);
-    if (DeleteProgId(versioned, clsid) != ERROR_SUCCESS || DeleteProgId(prog_id, clsid) != ERROR_SUCCESS ||
-        DeleteTree(L"CLSID\\" + clsid) != ERROR_SUCCESS)
-      result = SELFREG_E_CLASS;
-  }
+  for (size_t i = 0; i < server.class_count; ++i)
+    if (DeleteClassKeys(server, server.classes[i]) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
   // Also removes the interface keys that RegisterTypeLib wrote.
   Bstr registered_path;
   if (SUCCEEDED(QueryPathOfRegTypeLib(*server.libid, server.major, server.minor, LOCALE_NEUTRAL,

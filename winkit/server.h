@@ -5,14 +5,13 @@
 // For each class, registration writes
 //   HKCR\CLSID\{clsid}                        description
 //     InprocServer32                          the DLL's path, ThreadingModel=Apartment
-//     ProgID                                  <ProgID>.<major>
-//     VersionIndependentProgID                <ProgID>
+//     ProgID, VersionIndependentProgID        <ProgID>, the name clients create the class by
 //     TypeLib, Version                        the type library's LIBID and version
-//   HKCR\<ProgID>.<major>\CLSID               {clsid}
-//   HKCR\<ProgID>\CLSID, CurVer               {clsid}, <ProgID>.<major>
+//   HKCR\<ProgID>\CLSID                       {clsid}
 // and registers the embedded type library (RegisterTypeLib), which adds the interface
 // keys marshalled through it (ProxyStubClsid32 {00020424-0000-0000-C000-000000000046}).
-// Unregistration removes these and leaves a ProgID alone when it names another class.
+// Unregistration removes these. Both remove the <ProgID>.<major> key that earlier builds
+// wrote as well, and leave a ProgID key alone when it names another class.
 #include <windows.h>
 
 #include <cstddef>

@@ -1,5 +1,6 @@
-# Registry snapshots for the registration round trips; sourced. Needs $run (the Wine
-# runner), $work (a folder) and the array owned (the keys the DLLs own).
+# Registry snapshots for the registration round trips, and ProgID keys planted beside the
+# DLLs' own; sourced. Needs $run (the Wine runner), $work (a folder) and the array owned
+# (the keys the DLLs own).
 
 snapshot() {  # snapshot <name>: exports both class trees to <work>/<name>-*.reg
   local hive
@@ -39,3 +40,16 @@ owned_keys() {  # owned_keys present|absent: every owned key is (or is not) ther
   done
   return $status
 }
+
+# A class that is none of ours.
+foreign_class='{0C1E4D1A-5F3B-4B7E-9A61-2D3C44107E01}'
+
+prog_id_key() {  # prog_id_key <ProgID> <clsid>: a ProgID key naming the class, removed at exit
+  "$run" reg add "HKCR\\$1\\CLSID" /ve /d "$2" /f </dev/null >/dev/null 2>&1 || {
+    echo "reg add HKCR\\$1 failed" >&2
+    exit 1
+  }
+  planted+=("$1")
+  trap 'for key in "${planted[@]}"; do "$run" reg delete "HKCR\\$key" /f </dev/null >/dev/null 2>&1; done' EXIT
+}
+planted=()

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/wine/prog_id_of.h"
 #include "tolvex10.h"
 #include "tolvex11.h"
 #include "winkit/handles.h"
@@ -50,12 +51,13 @@ TEST(Registration, ClassProgIdInterfaceAndTypeLibraryEntries) {
     const std::wstring key = L"CLSID\\" + clsid;
     EXPECT_TRUE(EndsWithNoCase(ClassesValue(key + L"\\InprocServer32"), std::wstring(L"\\") + server.dll));
     EXPECT_EQ(ClassesValue(key + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
-    EXPECT_EQ(ClassesValue(key + L"\\ProgID"), prog_id + L".1");
     EXPECT_EQ(ClassesValue(key + L"\\VersionIndependentProgID"), prog_id);
     EXPECT_EQ(ClassesValue(key + L"\\TypeLib"), GuidText(*server.libid));
-    EXPECT_EQ(ClassesValue(prog_id + L"\\CLSID"), clsid);
-    EXPECT_EQ(ClassesValue(prog_id + L"\\CurVer"), prog_id + L".1");
-    EXPECT_EQ(ClassesValue(prog_id + L".1\\CLSID"), clsid);
+    // The name a host gets for the class is the one that creates it.
+    EXPECT_EQ(ProgIdOf(*server.clsid), prog_id);
+    CLSID created_by;
+    ASSERT_EQ(CLSIDFromProgID(server.prog_id, &created_by), S_OK);
+    EXPECT_EQ(GuidText(created_by), clsid);
 
     const std::wstring iface = L"Interface\\" + GuidText(*server.iid);
     EXPECT_EQ(ClassesValue(iface + L"\\ProxyStubClsid32"), L"{00020424-0000-0000-C000-000000000046}");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # registration_roundtrip.sh <wine-run> <work folder> <velk10.dll>
 # regsvr32 writes every entry of velk10.dll with the values clients rely on, and
-# regsvr32 /u then leaves the class registry (machine and user) exactly as it was.
+# regsvr32 /u then leaves the class registry (machine and user) exactly as it was, with
+# another class's ProgID key beside ours untouched.
 set -u
 run=$1 work=$2 dll=$3
 regsvr=$(dirname "$0")/../tolvex/regsvr.sh
@@ -56,12 +57,17 @@ entries() {  # the values that clients of the registered DLL rely on
     expect "$clsid ThreadingModel" "$(value "HKCR\\CLSID\\$clsid\\InprocServer32" ThreadingModel)" Apartment
     expect "$clsid TypeLib" "$(value "HKCR\\CLSID\\$clsid\\TypeLib")" "$libid"
   done
-  expect "VELK10.clsVELKDebuggerA CLSID" "$(value 'HKCR\VELK10.clsVELKDebuggerA\CLSID')" "$debugger"
-  expect "VELK10.clsVELK10A CLSID" "$(value 'HKCR\VELK10.clsVELK10A\CLSID')" "$library"
-  expect "$debugger VersionIndependentProgID" "$(value "HKCR\\CLSID\\$debugger\\VersionIndependentProgID")" \
-    VELK10.clsVELKDebuggerA
-  expect "$library VersionIndependentProgID" "$(value "HKCR\\CLSID\\$library\\VersionIndependentProgID")" \
-    VELK10.clsVELK10A
+  # The class names the ProgID it is created by, and that ProgID names the class.
+  set -- "$debugger" VELK10.clsVELKDebuggerA "$library" VELK10.clsVELK10A
+  while [ $# -gt 0 ]; do
+    expect "$1 ProgID" "$(value "HKCR\\CLSID\\$1\\ProgID")" "$2"
+    expect "$1 VersionIndependentProgID" "$(value "HKCR\\CLSID\\$1\\VersionIndependentProgID")" "$2"
+    expect "$2 CLSID" "$(value "HKCR\\$2\\CLSID")" "$1"
+    shift 2
+  done
+  expect "another class's VELK10.clsVELKDebuggerA.1" "$(value 'HKCR\VELK10.clsVELKDebuggerA.1\CLSID')" \
+    "$foreign_class"
+  expect "an earlier build's VELK10.clsVELK10A.1" "$(value 'HKCR\VELK10.clsVELK10A.1\CLSID')" ""
   expect "TypeLib 1.0 help text" "$(value "HKCR\\TypeLib\\$libid\\1.0")" "Kestrelon VELK Library 1.0 "
   expect "TypeLib 1.0 locale 0 win32" "$(value "HKCR\\TypeLib\\$libid\\1.0\\0\\win32")" "$windows_dll" nocase
   for iid in "$debugger_iid" "$library_iid"; do
@@ -72,8 +78,12 @@ entries() {  # the values that clients of the registered DLL rely on
 }
 
 "$regsvr" "$run" unregister "$dll" || exit 1  # start from a prefix without it
+# Another class's ProgID beside ours: the round trip leaves it as it was.
+prog_id_key VELK10.clsVELKDebuggerA.1 "$foreign_class"
 owned_keys absent || exit 1
 snapshot before
+# The versioned ProgID an earlier build registered for our class: registration drops it.
+prog_id_key VELK10.clsVELK10A.1 "$library"
 "$regsvr" "$run" register "$dll" || exit 1
 snapshot registered
 owned_keys present || exit 1

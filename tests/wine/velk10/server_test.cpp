@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "tests/wine/prog_id_of.h"
 #include "velk10_client.h"
 
 namespace velk10_test {
@@ -22,13 +23,18 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 TEST(Registration, ProgIdsTypeLibraryAndMarshalingReachTheDll) {
   const std::wstring dll = DllPath();
   ASSERT_NE(dll, L"<absent>");
-  CLSID clsid;
-  ASSERT_EQ(CLSIDFromProgID(kDebuggerProgId, &clsid), S_OK);
-  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_clsVELKDebuggerA));
-  ASSERT_EQ(CLSIDFromProgID(kLibraryProgId, &clsid), S_OK);
-  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_clsVELK10A));
-  for (const CLSID* c : {&CLSID_clsVELKDebuggerA, &CLSID_clsVELK10A}) {
-    const std::wstring key = L"CLSID\\" + GuidText(*c);
+  const struct {
+    const wchar_t* prog_id;
+    const CLSID* clsid;
+  } classes[] = {{kDebuggerProgId, &CLSID_clsVELKDebuggerA}, {kLibraryProgId, &CLSID_clsVELK10A}};
+  for (const auto& c : classes) {
+    SCOPED_TRACE(testing::Message() << c.prog_id);
+    // The name a host gets for the class is the one that creates it.
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(c.prog_id, &clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, *c.clsid));
+    EXPECT_EQ(ProgIdOf(*c.clsid), c.prog_id);
+    const std::wstring key = L"CLSID\\" + GuidText(*c.clsid);
     EXPECT_TRUE(SameFile(ClassesValue(key + L"\\InprocServer32"), dll));
     EXPECT_EQ(ClassesValue(key + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
   }
