@@ -150,6 +150,22 @@ TEST_F(Pipeline, KindFilter) {
   EXPECT_TRUE(Add(u"m", u"dll").empty());
 }
 
+TEST_F(Pipeline, EachKindAnswersToItsOwnSwitchOnly) {
+  Store(cat::kDebuggerAEnabledLevel, u"1");
+  const std::pair<const char16_t*, const char16_t*> kinds[] = {
+      {u"dll", cat::kDebuggerAEnabledDLL}, {u"ocx", cat::kDebuggerAEnabledOCX}, {u"exe", cat::kDebuggerAEnabledEXE}};
+  for (auto [on_type, on_setting] : kinds) {
+    for (auto [type, setting] : kinds) Store(setting, type == on_type ? u"1" : u"0");
+    for (auto [type, setting] : kinds) {
+      Text line = Add(u"m", type);
+      if (type == on_type)
+        EXPECT_NE(line.find(u". (" + Text(type) + u")  > "), Text::npos) << common::ToUtf8(line);
+      else
+        EXPECT_TRUE(line.empty()) << common::ToUtf8(type) << " with only " << common::ToUtf8(on_type) << " on";
+    }
+  }
+}
+
 TEST_F(Pipeline, NothingStoredRejectsEverythingButStillDefaultsTheExtraText) {
   EXPECT_TRUE(Add(u"m", u"dll", 0).empty());
   EXPECT_TRUE(Add(u"m", u"exe", 1).empty());
@@ -194,6 +210,21 @@ TEST_F(Pipeline, AnErrorShowsOneBoxAndStopsEverythingAfterIt) {
   EXPECT_FALSE(fake.disk.HasFile(state.report_file_path));
   EXPECT_TRUE(fake.windows.live_windows.empty());
   EXPECT_EQ(Logged(cat::kSectionReport, cat::kDebuggerAKS), u"<none>");
+}
+
+TEST_F(Pipeline, TheIdentityComesFirstAlsoForARejectedMessage) {
+  SwitchSinks(1, 1, 1);  // nothing stored: the message would be rejected
+  auto app = std::make_shared<ScriptedObject>();
+  app->Property(u"ProductName", Value(Text(u"P")));  // no Title
+  debugger_->SetAppObj(app);
+  last_extra = Value();
+  DebugMessage m{u"m", u"dll", u"n", 1, &last_extra, nullptr};
+  AddDebugMessage(state, fake.platform, m);
+  ASSERT_EQ(fake.boxes.shown.size(), 1u);
+  EXPECT_EQ(fake.boxes.shown[0].title, u"438 -AddDebugMessage");
+  EXPECT_TRUE(last_extra.IsEmpty());  // the error came before the "-" default
+  EXPECT_EQ(fake.settings.writes(), 0u);
+  EXPECT_FALSE(fake.disk.HasFile(state.report_file_path));
 }
 
 TEST_F(Pipeline, ReportFileEntriesAndCounter) {
@@ -297,6 +328,23 @@ TEST_F(Pipeline, RegistryLogKeysAndCoExtra) {
   fake.settings.WriteSetting(cat::kSettingsApp, cat::kSectionReport, cat::kDebuggerAKS, u"AAAZ");
   Add(u"three");
   EXPECT_EQ(Logged(cat::kSectionReport, cat::kDebuggerAKS), u"AABA");
+}
+
+TEST_F(Pipeline, AFailedWriteLeavesTheCountersBehindTheEntries) {
+  AcceptAll();
+  SwitchSinks(1, 0, 0);
+  fake.ini_handlers.back()->failures_left = 1;  // the second write: the entry counter
+  Text line = Add(u"one");
+  EXPECT_EQ(Report(u"DebuggerAReport", u"0"), line);
+  EXPECT_EQ(Report(u"DebuggerA", u"Counter"), u"");
+
+  SwitchSinks(0, 0, 1);
+  fake.settings.failures_left = 1;  // the second write: the co-extra text
+  line = Add(u"two", u"dll", 1, Value(), Value(Text(u"co")));
+  EXPECT_EQ(Logged(cat::kSectionReport, u"AAAB"), line);
+  EXPECT_EQ(Logged(cat::kSectionReport, cat::kDebuggerAKS), u"<none>");
+  ASSERT_EQ(fake.boxes.shown.size(), 2u);
+  EXPECT_EQ(fake.boxes.shown[1].title, u"70 -AddDebugMessage");
 }
 
 TEST_F(Pipeline, AllSinksOffStillNumbers) {

@@ -244,9 +244,20 @@ class RecordingReportFiles : public component::ReportFileActions {
   }
 };
 
+// The settings store in memory; `failures_left` counts down like the INI handler's.
+class FailingSettingsStore : public settings::MemorySettingsStore {
+ public:
+  int failures_left = -1;  // when 0, the next write fails with error 70
+  void WriteSetting(TextView app, TextView section, TextView key, TextView text) override {
+    if (failures_left == 0) throw common::AutomationError(70, u"Permission denied");
+    if (failures_left > 0) --failures_left;
+    MemorySettingsStore::WriteSetting(app, section, key, text);
+  }
+};
+
 // A complete fake platform with the two companion components registered.
 struct FakePlatform {
-  settings::MemorySettingsStore settings;
+  FailingSettingsStore settings;
   FakeObjectFactory objects;
   PlainValueFormat format;
   RecordingMessageBoxes boxes;

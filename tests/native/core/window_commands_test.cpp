@@ -4,6 +4,7 @@
 
 #include "component/lifecycle.h"
 #include "fakes.h"
+#include "outside/helper_components.h"
 #include "settings/catalog.h"
 
 using namespace component;
@@ -140,6 +141,21 @@ TEST_F(WindowCommands, TrappedErrorsShowOneBoxEachAndDropTheFailedViewer) {
   // The untrapped command hands the same failure to its caller, without a box.
   EXPECT_EQ(ErrorOf([&] { debugger.ShowDebuggerWindow(); }), 91);
   EXPECT_EQ(fake.boxes.shown.size(), 2u);
+}
+
+TEST_F(WindowCommands, CreationSucceedsWhenTheViewerItOpensCannotLoad) {
+  Store(cat::kDebuggerWindow, u"1");
+  fake.disk.AddFolder(u"C:\\support\\velkbug.ini");  // the report file path names a folder
+  Create();
+  fake.objects.classes[outside::kIniFileHandlerProgId] = [] { return std::make_shared<fakes::ScriptedObject>(); };
+  Create();  // a handler that knows none of the members
+  ASSERT_EQ(fake.boxes.shown.size(), 2u);
+  EXPECT_EQ(fake.boxes.shown[0].title, u"75 -CreateDebugInfoWindow");
+  EXPECT_EQ(fake.boxes.shown[1].title, u"438 -CreateDebugInfoWindow");
+  EXPECT_EQ(fake.boxes.shown[1].style, 48u);
+  EXPECT_EQ(state.report_viewer, nullptr);  // the failed viewers are dropped
+  EXPECT_EQ(state.debugger_window, 1);
+  EXPECT_EQ(state.report_file_path, u"C:\\support\\velkbug.ini");
 }
 
 TEST_F(WindowCommands, AnOldViewersUnloadLeavesANewerOneInPlace) {

@@ -150,6 +150,24 @@ TEST_F(ReportReload, HeaderSortIsAscendingTextOrderAndStaysOnThroughReloads) {
   EXPECT_THROW(list.SortBy(9), common::AutomationError);
 }
 
+TEST_F(ReportReload, EqualTextsKeepTheirOrderAmongManyRows) {
+  const Text product[] = {u"same", u"other", u"SAME"};  // letter case aside, two texts
+  Texts others, sames;
+  for (int i = 100; i < 220; ++i) {
+    Text id = common::IntegerText(i);
+    Entry(id, product[i % 3] + u" > " + id);
+    (i % 3 == 1 ? others : sames).push_back(id);
+  }
+  Reload();
+  Texts expected = others;
+  expected.insert(expected.end(), sames.begin(), sames.end());
+  list.SortBy(1);
+  EXPECT_EQ(Column(0), expected);
+  list.SortBy(2);  // all different: the order of the numbers
+  list.SortBy(1);
+  EXPECT_EQ(Column(0), expected);
+}
+
 // What the report-file sink wrote, read back with the real INI engine.
 TEST(ReportReloadEndToEnd, ListsWhatTheSinkWrote) {
   fakes::FakePlatform fake;

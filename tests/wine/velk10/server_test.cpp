@@ -3,6 +3,7 @@
 // and the memberless global class clsVELK10A.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "tests/wine/prog_id_of.h"
@@ -190,6 +191,20 @@ TEST(DebuggerClass, AnswersItsOwnInterfacesOnly) {
   EXPECT_EQ(dispatch.get(), dual.get());  // one dual interface
   EXPECT_EQ(object->QueryInterface(IID__clsVELK10A, other.put_void()), E_NOINTERFACE);
   EXPECT_FALSE(other);
+}
+
+// The viewer that creation opens cannot read a report file path that names a folder:
+// the error report of CreateDebugInfoWindow, and the object is created all the same.
+TEST(DebuggerClass, CreationSucceedsWhenTheViewerItOpensCannotLoad) {
+  Sandbox box;
+  std::filesystem::create_directories(box.ReportPath());
+  box.Switches(false, true, false);
+  MessageBoxWatcher watcher(L"75 -CreateDebugInfoWindow");
+  LateDebugger debugger;
+  EXPECT_NE(watcher.Wait().find(L"names a folder"), std::wstring::npos);
+  EXPECT_TRUE(watcher.warning_icon());
+  EXPECT_TRUE(debugger);
+  EXPECT_EQ(FindWindowW(nullptr, L"Kestrelon VELK - Debugger"), nullptr);
 }
 
 }  // namespace

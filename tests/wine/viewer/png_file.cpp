@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 namespace png {
 
@@ -90,6 +91,65 @@ bool WriteFile(const std::wstring& path, uint32_t width, uint32_t height, const 
   if (!file) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
+}
+
+namespace {
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+}  // namespace
+
+bool ReadFile(const std::wstring& path, uint32_t& width, uint32_t& height, std::vector<uint8_t>& rgb) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return false;
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[65536];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
+  std::fclose(file);
+  // The chunks, each checked against its CRC; IHDR as Encode writes it.
+  std::vector<uint8_t> z;
+  bool header = false, end = false;
+  for (size_t pos = 8; !end && pos + 12 <= bytes.size();) {
+    uint32_t length = Get32(&bytes[pos]);
+    if (pos + 12 + length > bytes.size()) return false;
+    const uint8_t* type = &bytes[pos + 4];
+    const uint8_t* data = type + 4;
+    if (Crc32(type, length + 4) != Get32(data + length)) return false;
+    std::string name(reinterpret_cast<const char*>(type), 4);
+    if (name == "IHDR") {
+      if (length != 13 || data[8] != 8 || data[9] != 2 || data[12] != 0) return false;
+      width = Get32(data);
+      height = Get32(data + 4);
+      header = true;
+    } else if (name == "IDAT") {
+      z.insert(z.end(), data, data + length);
+    }
+    end = name == "IEND";
+    pos += 12 + length;
+  }
+  if (!header || !end || z.size() < 6) return false;
+  // Stored deflate blocks only, rows with filter type 0.
+  std::vector<uint8_t> raw;
+  size_t pos = 2;
+  for (bool last = false; !last;) {
+    if (pos + 5 > z.size() || (z[pos] & 6) != 0) return false;
+    last = z[pos] & 1;
+    size_t n = z[pos + 1] | z[pos + 2] << 8;
+    pos += 5;
+    if (pos + n > z.size()) return false;
+    raw.insert(raw.end(), z.begin() + static_cast<std::ptrdiff_t>(pos), z.begin() + static_cast<std::ptrdiff_t>(pos + n));
+    pos += n;
+  }
+  if (pos + 4 != z.size() || Get32(&z[pos]) != Adler32(raw.data(), raw.size())) return false;
+  const size_t stride = static_cast<size_t>(width) * 3;
+  if (raw.size() != height * (stride + 1)) return false;
+  rgb.clear();
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* row = raw.data() + y * (stride + 1);
+    if (row[0] != 0) return false;
+    rgb.insert(rgb.end(), row + 1, row + 1 + stride);
+  }
+  return true;
 }
 
 }  // namespace png

@@ -1,10 +1,12 @@
-# Runs the screenshot tool inside a Wine virtual desktop and checks the pictures:
+# Runs the screenshot tool inside a Wine virtual desktop; the tool reads every picture
+# back and keeps only those that show their window (size, title bar, text):
 #   cmake -DWINE_RUN=... -DTOOL=... -DOUT=<folder> -P screenshots.cmake
 file(MAKE_DIRECTORY ${OUT})
 set(names report-viewer options-dialog live-message-window)
 foreach(name ${names})
-  file(REMOVE ${OUT}/${name}.png)
+  file(REMOVE ${OUT}/${name}.png ${OUT}/${name}-rejected.png)
 endforeach()
+file(REMOVE ${OUT}/checks.txt)
 string(REPLACE "/" "\\" out_windows "Z:${OUT}")
 execute_process(
   COMMAND ${WINE_RUN} explorer /desktop=velk,1024x768 ${TOOL} ${out_windows}
@@ -14,7 +16,10 @@ execute_process(
   INPUT_FILE /dev/null)
 foreach(name ${names})
   set(png ${OUT}/${name}.png)
-  if(NOT EXISTS ${png})
+  if(EXISTS ${OUT}/${name}-rejected.png)
+    file(READ ${OUT}/checks.txt checks)
+    message(FATAL_ERROR "${name}-rejected.png does not show its window:\n${checks}")
+  elseif(NOT EXISTS ${png})
     message(FATAL_ERROR "${name}.png was not written (status ${status}):\n${output}")
   endif()
   # The signature, then IHDR with a width and height of at least 100 pixels.

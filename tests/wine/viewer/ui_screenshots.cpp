@@ -3,14 +3,19 @@
 // the frames itself):
 //   wine explorer /desktop=velk,1024x768 ui_screenshots.exe <output folder>
 // Writes report-viewer.png, options-dialog.png and live-message-window.png, using
-// sample messages recorded through the registered companion components. The settings
-// tree Kestrelon is replaced while it runs and removed at the end.
+// sample messages recorded through the registered companion components. Each picture
+// is read back and must show its window: the window's size, a drawn title bar, and
+// text where the window shows text; one that does not is kept as <name>-rejected.png.
+// The settings tree Kestrelon is replaced while it runs and removed at the end.
 #include <windows.h>
 #include <objbase.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +85,107 @@ bool Capture(HWND window, const std::wstring& path) {
   return written;
 }
 
+// What the checks found, in <output folder>\checks.txt (the tool's own output does not
+// reach whoever started the virtual desktop).
+std::wstring notes_path;
+void Note(const std::string& line) {
+  if (FILE* file = _wfopen(notes_path.c_str(), L"ab")) {
+    std::fprintf(file, "%s\n", line.c_str());
+    std::fclose(file);
+  }
+}
+
+// A part of a picture, in the window's coordinates, and what it must hold.
+struct Area {
+  const char* what;
+  RECT rect;
+  COLORREF text;  // the colour its text is drawn in; CLR_NONE: anything drawn on its background
+  size_t at_least;  // pixels of that colour, or not of the background
+};
+
+RECT InWindow(HWND window, HWND part, bool client_only = false) {
+  RECT frame, r;
+  GetWindowRect(window, &frame);
+  if (client_only) {
+    GetClientRect(part, &r);
+    MapWindowPoints(part, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  } else {
+    GetWindowRect(part, &r);
+  }
+  OffsetRect(&r, -frame.left, -frame.top);
+  return r;
+}
+
+// The title bar: between the window's outer border and its client area.
+Area TitleBar(HWND window) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  POINT client{0, 0};
+  ClientToScreen(window, &client);
+  const LONG border = client.x - frame.left;
+  return {"title bar", {border, border, frame.right - frame.left - border, client.y - frame.top}, CLR_NONE, 100};
+}
+
+// Reads the picture back and checks it against its window; an empty text when it passes.
+std::string Misses(const std::wstring& path, HWND window, const std::vector<Area>& areas) {
+  uint32_t width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  if (!png::ReadFile(path, width, height, rgb)) return "the file does not read back";
+  RECT frame;
+  GetWindowRect(window, &frame);
+  if (width != static_cast<uint32_t>(frame.right - frame.left) || height != static_cast<uint32_t>(frame.bottom - frame.top))
+    return "its size is not the window's";
+  std::string misses;
+  for (const Area& area : areas) {
+    RECT r = area.rect;
+    r.left = std::max<LONG>(r.left, 0), r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, width), r.bottom = std::min<LONG>(r.bottom, height);
+    // Counted by row: a row's commonest colour is its background there.
+    std::map<COLORREF, size_t> colours;
+    std::vector<std::map<COLORREF, size_t>> rows;
+    for (LONG y = r.top; y < r.bottom; ++y) {
+      auto& row = rows.emplace_back();
+      for (LONG x = r.left; x < r.right; ++x) {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+        ++row[RGB(p[0], p[1], p[2])];
+        ++colours[RGB(p[0], p[1], p[2])];
+      }
+    }
+    auto commonest = [](const std::map<COLORREF, size_t>& counts) {
+      auto most = std::max_element(counts.begin(), counts.end(),
+                                   [](const auto& a, const auto& b) { return a.second < b.second; });
+      return most == counts.end() ? CLR_NONE : most->first;
+    };
+    size_t found = 0;
+    if (area.text != CLR_NONE) {
+      found = colours.count(area.text) ? colours[area.text] : 0;
+    } else {  // in the rows on the area's background, what is drawn on it
+      const COLORREF background = commonest(colours);
+      for (const auto& row : rows)
+        if (commonest(row) == background)
+          for (auto [colour, count] : row) found += colour == background ? 0 : count;
+    }
+    Note(std::string(area.what) + ": " + std::to_string(found) + " pixels (at least " + std::to_string(area.at_least) +
+         ")");
+    if (found < area.at_least) misses += std::string(misses.empty() ? "" : ", ") + "no " + area.what;
+  }
+  return misses;
+}
+
+// Writes the picture, and keeps it as <name>-rejected.png when it misses something.
+bool CaptureAndCheck(HWND window, const std::wstring& out, const wchar_t* name, std::vector<Area> areas) {
+  const std::wstring path = out + L"\\" + name + L".png";
+  notes_path = out + L"\\checks.txt";
+  Note(std::string(name, name + wcslen(name)) + ".png");
+  if (!Capture(window, path)) return false;
+  areas.insert(areas.begin(), TitleBar(window));
+  std::string misses = Misses(path, window, areas);
+  if (misses.empty()) return true;
+  Note("rejected: " + misses);
+  MoveFileExW(path.c_str(), (out + L"\\" + name + L"-rejected.png").c_str(), MOVEFILE_REPLACE_EXISTING);
+  return false;
+}
+
 void Repaint(HWND window) {
   RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
@@ -138,7 +244,14 @@ int wmain(int argc, wchar_t** argv) {
       Pump(300);
       Repaint(viewer);
       Pump(300);
-      written += Capture(viewer, out + L"\\report-viewer.png");
+      HWND list = FindWindowExW(viewer, nullptr, WC_LISTVIEWW, nullptr);
+      HWND header = list ? ListView_GetHeader(list) : nullptr;
+      RECT rows = list ? InWindow(viewer, list, true) : RECT{};
+      if (header) rows.top = InWindow(viewer, header).bottom;
+      written += CaptureAndCheck(viewer, out, L"report-viewer",
+                                 {{"column headers", header ? InWindow(viewer, header) : RECT{},
+                                   GetSysColor(COLOR_BTNTEXT), 150},
+                                  {"rows", rows, GetSysColor(COLOR_WINDOWTEXT), 400}});
       SendMessageW(viewer, WM_CLOSE, 0, 0);
       Pump(200);
 
@@ -150,7 +263,8 @@ int wmain(int argc, wchar_t** argv) {
         if (dialog) {
           Repaint(dialog);
           Sleep(300);
-          written += Capture(dialog, out + L"\\options-dialog.png");
+          written += CaptureAndCheck(dialog, out, L"options-dialog",
+                                     {{"labels", InWindow(dialog, dialog, true), GetSysColor(COLOR_BTNTEXT), 400}});
         }
         while (!done) {
           if (dialog) PostMessageW(dialog, WM_CLOSE, 0, 0);
@@ -175,7 +289,10 @@ int wmain(int argc, wchar_t** argv) {
       HWND live = FindWindowW(L"frmDebugWindowA", nullptr);
       Repaint(live);
       Pump(300);
-      written += Capture(live, out + L"\\live-message-window.png");
+      HWND text_box = live ? GetWindow(live, GW_CHILD) : nullptr;
+      written += CaptureAndCheck(live, out, L"live-message-window",
+                                 {{"line", text_box ? InWindow(live, text_box, true) : RECT{},
+                                   GetSysColor(COLOR_WINDOWTEXT), 150}});
     } catch (const common::AutomationError& error) {
       std::fwprintf(stderr, L"failed: %d %ls\n", error.number(),
                     reinterpret_cast<const wchar_t*>(error.description().c_str()));
