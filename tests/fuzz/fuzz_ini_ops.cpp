@@ -82,6 +82,11 @@ void CheckFile(const MemoryIniDisk& disk, const Model& model) {
   if (found == model) return;
   Dump("expected", model);
   Dump("found in the file", found);
+  std::fprintf(stderr, "the file's lines:\n");
+  ini::IniDocument doc;
+  doc.Assign(ini::DecodeFile(disk.Bytes(kPath).value_or("")).text);
+  for (size_t i = 0; i < doc.lines().size(); ++i)
+    std::fprintf(stderr, "  |%s|\n", common::ToUtf8(doc.Content(i)).c_str());
   FUZZ_CHECK(found == model);
 }
 
