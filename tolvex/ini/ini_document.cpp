@@ -138,6 +138,8 @@ void IniDocument::ApplyPairUpdate(size_t block, size_t key, TextView region) {
   text_[lines_[live].start] = u';';
   lines_[spare].kind = LineKind::kKey;
   lines_[live].kind = LineKind::kComment;
+  // The two slots may spell the name differently: readers now see the spare's spelling.
+  entry.name = Text(Content(spare).substr(1, entry.name.size()));
   entry.line = spare;
   entry.spare = live;
 }

@@ -154,6 +154,9 @@ void IniFile::AppendLines(const Text* header, TextView key_line) {
     dead.append(u";").append(key_line).append(kBreak);
     live.append(u" ").append(key_line).append(kBreak);
   }
+  // Nothing lies past the end, so a torn append leaves whole characters and at most half
+  // of one, which DecodeFile drops: a low byte of CR or LF never meets a high byte of
+  // zero. What lands is commented out until the flips.
   WriteChars(end, dead);
   if (header) WriteToggle(header_pos, u'[');
   WriteToggle(key_pos, toggle);
@@ -165,7 +168,24 @@ void IniFile::UpdatePair(size_t block, size_t key, TextView encoded) {
   const ini::Line& spare = doc_.lines()[entry.spare];
   size_t value_pos = doc_.ValueStart(entry.spare);
   Text region = Join(encoded, Blanks(spare.start + spare.length - value_pos - encoded.size()));
-  WriteChars(value_pos, region);  // into the hidden (or shadowed) slot: nobody sees it yet
+  // Into the hidden (or shadowed) slot: nobody sees it yet, but its line must stay whole.
+  // A write torn inside a character lands the low byte alone, beside the high byte of the
+  // character it replaces; over a character below U+0100 a low byte of CR or LF (U+4E0D,
+  // U+040A, ...) would end the slot's line and make the rest of the older value a line of
+  // its own. Such characters go in twice: first with a blank for their low byte, so that a
+  // torn first write leaves no line break; then whole, and as the first write already put
+  // their high bytes in place, a torn second write leaves only whole characters.
+  Text first = region;
+  size_t from = kNone, to = 0;
+  for (size_t i = 0; i < first.size(); ++i) {
+    char16_t low = first[i] & 0xFF;
+    if (low != u'\r' && low != u'\n') continue;
+    first[i] = static_cast<char16_t>((first[i] & 0xFF00) | u' ');
+    from = std::min(from, i);
+    to = i + 1;
+  }
+  WriteChars(value_pos, first);
+  if (from != kNone) WriteChars(value_pos + from, TextView(region).substr(from, to - from));
   if (doc_.text()[spare.start] != u' ') WriteToggle(spare.start, u' ');
   WriteToggle(doc_.lines()[entry.line].start, u';');
   doc_.ApplyPairUpdate(block, key, region);

@@ -6,7 +6,8 @@
 // How a value is stored, always under the storage lock and crash-safe:
 //  - an unchanged value: nothing is written;
 //  - a key with a pair whose hidden slot is long enough: the value goes into the hidden
-//    slot, then one-byte flips make it the live slot;
+//    slot, then one-byte flips make it the live slot (characters whose low byte is CR or
+//    LF go in twice, so that a torn write never ends the hidden slot's line);
 //  - a new key in the file's last section, or a new section: the lines are appended in
 //    commented-out form, then one-byte flips turn them on (a torn append leaves at most a
 //    comment);

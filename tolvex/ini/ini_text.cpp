@@ -9,12 +9,50 @@ namespace {
 
 bool LooksLikeUtf16LeWithoutMark(std::string_view bytes) {
   // Plain 8-bit text never holds zero bytes; UTF-16LE of Latin text has one in every
-  // odd position.
-  if (bytes.size() < 2 || bytes.size() % 2 != 0) return false;
+  // odd position. A torn last character (an odd length) does not make it 8-bit text.
+  if (bytes.size() < 2) return false;
   size_t pairs = std::min<size_t>(bytes.size(), 1024) / 2, zeros = 0;
   for (size_t i = 0; i < pairs; ++i)
     if (bytes[2 * i + 1] == 0 && bytes[2 * i] != 0) ++zeros;
   return zeros * 2 >= pairs;
+}
+
+// One step through UTF-8: a well-formed sequence (ok) with its code point, or the
+// longest start of one that could still have become well-formed (at least one byte),
+// which stands for one U+FFFD. Line breaks and other ASCII bytes are never part of a
+// multi-byte sequence, so a bad sequence never swallows one and never makes one.
+struct Utf8Step {
+  size_t length;
+  uint32_t cp;
+  bool ok;
+};
+
+Utf8Step NextUtf8(std::string_view s, size_t i) {
+  auto c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) return {1, c, true};
+  size_t len;
+  uint32_t cp;
+  unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2, cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3, cp = c & 0x0F;
+    if (c == 0xE0) lo = 0xA0;  // below: overlong
+    if (c == 0xED) hi = 0x9F;  // above: surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4, cp = c & 0x07;
+    if (c == 0xF0) lo = 0x90;  // below: overlong
+    if (c == 0xF4) hi = 0x8F;  // above: past U+10FFFF
+  } else {
+    return {1, 0xFFFD, false};  // a continuation byte, an overlong lead or no lead at all
+  }
+  for (size_t k = 1; k < len; ++k) {
+    if (i + k >= s.size()) return {k, 0xFFFD, false};
+    auto cc = static_cast<unsigned char>(s[i + k]);
+    if (cc < (k == 1 ? lo : 0x80) || cc > (k == 1 ? hi : 0xBF)) return {k, 0xFFFD, false};
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  return {len, cp, true};
 }
 
 Text FromUtf16(std::string_view bytes, bool big_endian) {
@@ -115,32 +153,27 @@ Text NameControlProblem(TextView name, const char* what) {
 
 bool IsValidUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
-    auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t len;
-    uint32_t cp, min;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2, cp = c & 0x1F, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3, cp = c & 0x0F, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4, cp = c & 0x07, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + len > s.size()) return false;
-    for (size_t k = 1; k < len; ++k) {
-      auto cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
+    Utf8Step step = NextUtf8(s, i);
+    if (!step.ok) return false;
+    i += step.length;
   }
   return true;
+}
+
+Text DecodeUtf8(std::string_view s) {
+  Text out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    Utf8Step step = NextUtf8(s, i);
+    i += step.length;
+    if (step.cp >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((step.cp - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((step.cp - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(step.cp));
+    }
+  }
+  return out;
 }
 
 Text FromWindows1252(std::string_view bytes) {
@@ -167,9 +200,13 @@ DecodedFile DecodeFile(std::string_view bytes) {
     auto body = bytes.substr(2);
     return {FromUtf16(body, true), FileEncoding::kUtf16Be, body.size() % 2 != 0};
   }
-  if (starts("\xEF\xBB\xBF")) return {common::FromUtf8(bytes.substr(3)), FileEncoding::kUtf8Bom};
-  if (LooksLikeUtf16LeWithoutMark(bytes)) return {FromUtf16(bytes, false), FileEncoding::kUtf16LeNoBom};
-  if (IsValidUtf8(bytes)) return {common::FromUtf8(bytes), FileEncoding::kUtf8};
+  // A marked file is read as UTF-8 even where its bytes are not: the mark says what its
+  // writer meant, so a bad byte is damage (U+FFFD), and reading the whole file as
+  // Windows-1252 instead would garble every good character in it.
+  if (starts("\xEF\xBB\xBF")) return {DecodeUtf8(bytes.substr(3)), FileEncoding::kUtf8Bom};
+  if (LooksLikeUtf16LeWithoutMark(bytes))
+    return {FromUtf16(bytes, false), FileEncoding::kUtf16LeNoBom, bytes.size() % 2 != 0};
+  if (IsValidUtf8(bytes)) return {DecodeUtf8(bytes), FileEncoding::kUtf8};
   return {FromWindows1252(bytes), FileEncoding::kAnsi};
 }
 

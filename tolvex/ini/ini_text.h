@@ -19,7 +19,7 @@ enum class FileEncoding {
   kUtf16Le,        // with byte order mark: the form this engine writes and edits in place
   kUtf16LeNoBom,   // recognised by its zero bytes
   kUtf16Be,
-  kUtf8Bom,
+  kUtf8Bom,        // bytes that are not UTF-8 read as U+FFFD
   kUtf8,           // no mark, valid UTF-8
   kAnsi,           // no mark, not UTF-8: Windows-1252
 };
@@ -32,6 +32,10 @@ struct DecodedFile {
 
 DecodedFile DecodeFile(std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
+// UTF-8 bytes to text. Each sequence that is not well-formed UTF-8 (overlong, a
+// surrogate, past U+10FFFF, a stray continuation byte, cut short) becomes one U+FFFD
+// for its longest start that could have been well-formed; the next byte is read afresh.
+Text DecodeUtf8(std::string_view bytes);
 // Windows-1252 bytes to text (the five unassigned bytes map to the same code points).
 Text FromWindows1252(std::string_view bytes);
 // UTF-16LE bytes of text, without a byte order mark.

@@ -128,6 +128,27 @@ TEST(IniCrashSafety, GrowthNewSectionsAndAwkwardNamesAndValues) {
   SweepKillPoints("", ops);
 }
 
+TEST(IniCrashSafety, NonLatinValuesWhoseLowBytesAreLineBreaks) {
+  // Characters such as U+4E0D, U+4E0A, U+010D, U+040A, U+0A0D and the low surrogates of
+  // U+1F60D and U+1F60A have CR or LF as their low byte; they go over older ASCII values
+  // that hold structure ("[T]") and over a hidden slot below another key.
+  const Text breaks = u"\u4E0D\u4E0A\u010D\u040A\u0A0D\U0001F60D\U0001F60A";
+  std::vector<Op> ops = {
+      {u"S", u"a", u"12345678"},
+      {u"S", u"b", u"[T]x=1"},
+      {u"S", u"a", u"x"},              // gains a pair
+      {u"S", u"a", u"y[T]z=2"},
+      {u"S", u"a", u"ok"},
+      {u"S", u"a", breaks},            // over "y[T]z=2"
+      {u"S", u"a", u"[T]w=3"},
+      {u"S", u"a", T("中文字符😀") + breaks},
+      {u"S", u"a", u"\u0A0A\u0D0D"},
+      {u"S", u"\u4E0D", u"\u4E0A\u0A0D"},  // appends: a new key, then a new section
+      {u"\u010D\u4E0D", u"\u040A", breaks},
+  };
+  SweepKillPoints("", ops);
+}
+
 TEST(IniCrashSafety, ForeignFileWithOpenLastLineAndTornTail) {
   // A UTF-8 file is converted first; a UTF-16 file ending in half a line and half a
   // character is appended to on a fresh line.

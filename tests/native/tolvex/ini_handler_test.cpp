@@ -107,6 +107,17 @@ TEST_F(IniHandlerTest, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
   EXPECT_EQ(h_.EnumerateCurrentSection(), (std::vector<Text>{u"Counter", T("Ελληνικά")}));
   EXPECT_NE(File().find("[Debugger]"), std::string::npos);
   EXPECT_EQ(File().find("DEBUGGER"), std::string::npos);
+
+  // The slots of a pair spelled differently: after an update the now-live slot's spelling
+  // counts, for this handler as for a fresh one.
+  disk_.Put(kPath, Utf16File(u"[S]\r\n Key=old   \r\n;KEY=      \r\n"));
+  Set("S", "key", u"new");
+  h_.SetSection(u"S");
+  EXPECT_EQ(h_.EnumerateCurrentSection(), std::vector<Text>{u"KEY"});
+  IniHandler fresh(provider_);
+  fresh.SetPath(kPath);
+  fresh.SetSection(u"S");
+  EXPECT_EQ(fresh.EnumerateCurrentSection(), std::vector<Text>{u"KEY"});
 }
 
 TEST_F(IniHandlerTest, EnumerationIsEmptyForAnAbsentFileOrSection) {

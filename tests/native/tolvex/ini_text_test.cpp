@@ -137,5 +137,48 @@ TEST(IniFileDecoding, RecognisesEveryEncodingAFileMayHave) {
   EXPECT_EQ(torn.text, u"k=v");
 }
 
+TEST(IniFileDecoding, DamagedBytesBecomeReplacementCharactersAndKeepEveryLine) {
+  const std::string bom = "\xEF\xBB\xBF";
+  auto utf16 = [](std::u16string_view units, bool big_endian = false) {
+    std::string out;
+    for (char16_t u : units) {
+      char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+      out += big_endian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return out;
+  };
+  struct Case {
+    std::string bytes;
+    FileEncoding encoding;
+    Text text;
+    bool odd_tail;
+  } cases[] = {
+      // Overlong line feed, cut sequences, lone and surplus continuation bytes.
+      {bom + "[S]\nA=1\xC0\x8A[T]\nB=2", FileEncoding::kUtf8Bom, u"[S]\nA=1\uFFFD\uFFFD[T]\nB=2", false},
+      {bom + "[S]\nA=\xF0\nB", FileEncoding::kUtf8Bom, u"[S]\nA=\uFFFD\nB", false},
+      {bom + "A=\xF0\x9F\x98\r\nB=\xE2\x82", FileEncoding::kUtf8Bom, u"A=\uFFFD\r\nB=\uFFFD", false},
+      {bom + "A=\x80\xBF\xC3\xA9\xA9", FileEncoding::kUtf8Bom, u"A=\uFFFD\uFFFD\u00E9\uFFFD", false},
+      // Overlong three- and four-byte forms, a surrogate, past U+10FFFF, bytes never used.
+      {bom + "A=\xE0\x80\xAF|\xF0\x8F\xBF\xBF", FileEncoding::kUtf8Bom, u"A=\uFFFD\uFFFD\uFFFD|\uFFFD\uFFFD\uFFFD\uFFFD", false},
+      {bom + "A=\xED\xA0\x80|\xED\x9F\xBF", FileEncoding::kUtf8Bom, u"A=\uFFFD\uFFFD\uFFFD|\uD7FF", false},
+      {bom + "A=\xF4\x90\x80\x80|\xF4\x8F\xBF\xBF", FileEncoding::kUtf8Bom, u"A=\uFFFD\uFFFD\uFFFD\uFFFD|\U0010FFFF", false},
+      {bom + "A=\xF5\xFF\xC1\xBF", FileEncoding::kUtf8Bom, u"A=\uFFFD\uFFFD\uFFFD\uFFFD", false},
+      // Without a mark, bytes that are not UTF-8 are Windows-1252.
+      {"[S]\nA=1\xC0\x8A[T]\nB=\xED\xA0\x80", FileEncoding::kAnsi, u"[S]\nA=1\u00C0\u0160[T]\nB=\u00ED\u00A0\u20AC", false},
+      // UTF-16: unpaired surrogates are kept as they stand; half a last character is dropped.
+      {std::string(kUtf16LeBom) + utf16(u"A=\xD800\r\n\xDC00=1\r\nB=2") + "\x0A", FileEncoding::kUtf16Le,
+       u"A=\xD800\r\n\xDC00=1\r\nB=2", true},
+      {"\xFE\xFF" + utf16(u"A=\xDBFF\nB=\xDFFF\xD800", true) + std::string(1, '\0'), FileEncoding::kUtf16Be,
+       u"A=\xDBFF\nB=\xDFFF\xD800", true},
+      {utf16(u"[S]\r\nA=1\r\nB=2") + "\x0D", FileEncoding::kUtf16LeNoBom, u"[S]\r\nA=1\r\nB=2", true},
+  };
+  for (const auto& c : cases) {
+    DecodedFile file = DecodeFile(c.bytes);
+    EXPECT_EQ(file.encoding, c.encoding) << U8(c.text);
+    EXPECT_EQ(file.text, c.text) << U8(c.text) << " read as " << U8(file.text);
+    EXPECT_EQ(file.odd_tail, c.odd_tail) << U8(c.text);
+  }
+}
+
 }  // namespace
 }  // namespace tolvex::testing
