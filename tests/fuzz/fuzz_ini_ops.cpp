@@ -110,7 +110,7 @@ bool HasSurrogate(TextView text) {
 }
 
 // A file as another program writes it: UTF-16LE or UTF-8 with their marks, CRLF or LF,
-// the last line ended or not.
+// the last line ended or not. UTF-8 only for text without surrogates, which it cannot carry.
 std::string ForeignFile(const Model& model, uint8_t form) {
   TextView br = form & 1 ? u"\n" : u"\r\n";
   Text text;

@@ -27,12 +27,12 @@ class FuzzInput {
   // Zero once the input is used up.
   uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
 
-  // One character from one byte, leaning towards the characters INI files treat
-  // specially: 0x00-0x7F as they are (line breaks, quotes, controls, '=', ';', '['),
+  // One character from one byte, leaning towards the characters that mean something in
+  // INI files: 0x00-0x7F as they are (line breaks, quotes, controls, '=', ';', '['),
   // 0x80-0x9F from the table below, 0xA0-0xFE the Latin-1 character, 0xFF followed by
   // two bytes any UTF-16 code unit.
   char16_t Char() {
-    static constexpr char16_t kSpecial[32] = {
+    static constexpr char16_t kNotable[32] = {
         0x0085, 0x00A0, 0x00FF, 0x0178,  // NEL, no-break space, y diaeresis and its capital
         0x010A, 0x010D, 0x0D0A, 0x0A0D,  // a line break's byte in the low or high half
         0x200B, 0x2028, 0x2029, 0x3000,  // spaces and separators
@@ -44,7 +44,7 @@ class FuzzInput {
     };
     uint8_t b = Byte();
     if (b < 0x80) return b;
-    if (b < 0xA0) return kSpecial[b - 0x80];
+    if (b < 0xA0) return kNotable[b - 0x80];
     if (b < 0xFF) return b;
     uint8_t lo = Byte();
     return static_cast<char16_t>(lo | Byte() << 8);
