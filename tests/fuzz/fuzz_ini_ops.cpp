@@ -184,8 +184,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckFile(disk, model);
         break;
       }
-      case 4: {  // another program rewrites the file, possibly with one value changed
+      case 4: {  // another program rewrites the file
         const uint8_t form = in.Byte();
+        if (form & 16) {  // with any bytes: from now on the model is what readers find there
+          std::string bytes;
+          for (size_t n = in.Byte() * 4; n > 0 && !in.empty(); --n) bytes.push_back(static_cast<char>(in.Byte()));
+          disk.Put(kPath, bytes);
+          model = Found(disk);
+          break;
+        }
         if (form & 8) Store(model, Pick(kSections, in), Pick(kKeys, in), in.Chars(in.Byte() % 32));
         disk.Put(kPath, ForeignFile(model, form));
         break;
