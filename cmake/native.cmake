@@ -6,6 +6,37 @@ add_compile_options(-Wall -Wextra -Wpedantic)
 include(cmake/portable.cmake)
 add_subdirectory(tests/native)
 
+# Fuzz targets (tests/fuzz): a clang build of their own with libFuzzer and the sanitizers,
+# made when clang++ can build a fuzzer here; its tests join the same CTest run.
+option(VELK_FUZZ "Build the fuzz targets with clang and run them in the tests" ON)
+if(VELK_FUZZ AND NOT VELK_FUZZ_CXX)
+  find_program(VELK_CLANGXX NAMES clang++)
+  if(VELK_CLANGXX)
+    set(probe ${CMAKE_BINARY_DIR}/CMakeFiles/fuzz-probe)
+    file(WRITE ${probe}.cpp "#include <cstddef>\n#include <cstdint>\n"
+         "extern \"C\" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }\n")
+    execute_process(COMMAND ${VELK_CLANGXX} -fsanitize=fuzzer,address,undefined ${probe}.cpp -o ${probe}
+                    RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+    if(status EQUAL 0)
+      set(VELK_FUZZ_CXX ${VELK_CLANGXX} CACHE FILEPATH "clang++ that builds the fuzz targets")
+    endif()
+  endif()
+endif()
+if(VELK_FUZZ AND VELK_FUZZ_CXX)
+  include(ExternalProject)
+  set(VELK_FUZZ_BUILD ${CMAKE_BINARY_DIR}/fuzz)
+  ExternalProject_Add(fuzz
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}/tests/fuzz
+    BINARY_DIR ${VELK_FUZZ_BUILD}
+    CMAKE_ARGS -DCMAKE_CXX_COMPILER=${VELK_FUZZ_CXX}
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON)
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzz-tests.cmake "subdirs(\"${VELK_FUZZ_BUILD}\")\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/fuzz-tests.cmake)
+elseif(VELK_FUZZ)
+  message(STATUS "Fuzz targets not built: no clang++ with libFuzzer here (tools/setup.sh installs one)")
+endif()
+
 option(VELK_WIN32 "Also build the Windows DLLs (MinGW) and run their tests under Wine" ON)
 if(VELK_WIN32)
   include(ExternalProject)

@@ -22,6 +22,10 @@ have_cmd Xvfb || need+=(xvfb)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_cmd iconv || need+=(libc-bin)
+# Fuzz targets: clang, and its run-time libraries (libFuzzer, the sanitizers), which
+# clang only recommends.
+have_cmd clang++ || need+=(clang)
+have_pkg libclang-rt-dev || need+=(libclang-rt-dev)
 
 if [ ${#need[@]} -gt 0 ]; then
   SUDO=""

@@ -1,0 +1,46 @@
+# Runs one fuzz target for the test run (cmake -P):
+#   MODE=explore      fuzz for SECONDS from a fresh copy of SEEDS (the repository stays as
+#                     it is); a fault leaves its reproducer under WORK/found/;
+#   MODE=regressions  run each input of REGRESSIONS once and name every one that fails.
+# FUZZER is the target's program, NAME its test name, WORK a scratch folder of the build.
+function(fail_with headline inputs)
+  set(text "${headline}\n")
+  foreach(input IN LISTS inputs)
+    string(APPEND text "  ${input}\n    run again: ${FUZZER} ${input}\n")
+  endforeach()
+  message(FATAL_ERROR "${text}")
+endfunction()
+
+if(MODE STREQUAL "explore")
+  file(REMOVE_RECURSE ${WORK})
+  file(MAKE_DIRECTORY ${WORK}/corpus ${WORK}/found)
+  file(COPY ${SEEDS}/ DESTINATION ${WORK}/corpus)
+  execute_process(COMMAND ${FUZZER} -max_total_time=${SECONDS} -timeout=10
+                          -artifact_prefix=${WORK}/found/ ${WORK}/corpus
+                  RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    file(GLOB found ${WORK}/found/*)
+    if(NOT found)
+      message(FATAL_ERROR "${NAME} failed without writing a reproducer: see its output above")
+    endif()
+    fail_with("${NAME} found a fault; keep the reproducer as a regression case in ${REGRESSIONS}/ under a name that says what it shows. Reproducer:" "${found}")
+  endif()
+elseif(MODE STREQUAL "regressions")
+  file(GLOB inputs ${REGRESSIONS}/*)
+  set(failed "")
+  foreach(input IN LISTS inputs)
+    execute_process(COMMAND ${FUZZER} ${input} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT status EQUAL 0)
+      message("${out}")
+      list(APPEND failed ${input})
+    endif()
+  endforeach()
+  list(LENGTH inputs count)
+  list(LENGTH failed failures)
+  if(failed)
+    fail_with("${NAME}: ${failures} of ${count} regression input(s) fail:" "${failed}")
+  endif()
+  message("${NAME}: ${count} regression input(s) pass")
+else()
+  message(FATAL_ERROR "run_fuzz.cmake: MODE must be explore or regressions")
+endif()
