@@ -9,7 +9,6 @@
 #include "settings/win32/options_dialog.h"
 #include "viewer/win32/live_message_window.h"
 #include "viewer/win32/report_viewer_window.h"
-#include "winkit/file_lock.h"
 
 namespace component {
 
@@ -71,11 +70,6 @@ struct SharedLockState {
 constexpr DWORD kHolderCheckMilliseconds = 100;
 
 const wchar_t* W(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-common::AutomationError ReportFileLockedError() {
-  return common::AutomationError(common::error_number::kPathFileAccess,
-                                 u"Path/File access error: another program keeps the report file locked");
-}
 
 [[noreturn]] void RaiseLastError() {
   DWORD code = GetLastError();
@@ -250,41 +244,6 @@ std::unique_ptr<CrossProcessLocks::Guard> SessionLocks::Acquire(TextView name) {
     lock.Release();
     throw;
   }
-}
-
-namespace {
-
-class FileSlotGuard : public CrossProcessLocks::Guard {
- public:
-  explicit FileSlotGuard(HANDLE file) : file_(file) {}
-  ~FileSlotGuard() override {
-    if (file_) winkit::UnlockFileSlot(file_, winkit::FileLockSlot::kReportCounter);
-  }
-
- private:
-  HANDLE file_;  // owned by the locks' open files; nullptr when nothing is held
-};
-
-}  // namespace
-
-std::unique_ptr<CrossProcessLocks::Guard> SessionLocks::AcquireReportCounter(TextView path) {
-  constexpr auto kSlot = winkit::FileLockSlot::kReportCounter;
-  auto known = report_files_.find(path);
-  if (known != report_files_.end()) {
-    HANDLE file = known->second.get();
-    if (!winkit::LockFileSlot(file, kSlot)) throw ReportFileLockedError();
-    if (!winkit::FileWasReplaced(file)) return std::make_unique<FileSlotGuard>(file);
-    winkit::UnlockFileSlot(file, kSlot);  // replaced since the last message: take the new one
-    report_files_.erase(known);
-  }
-  winkit::Handle file = winkit::OpenLocked(std::wstring(W(Text(path))), kSlot, /*create=*/true);
-  if (!file) {
-    if (GetLastError() == ERROR_LOCK_VIOLATION) throw ReportFileLockedError();
-    return std::make_unique<FileSlotGuard>(nullptr);  // the handler says what is wrong with the path
-  }
-  HANDLE held = file.get();
-  report_files_.emplace(Text(path), std::move(file));
-  return std::make_unique<FileSlotGuard>(held);
 }
 
 std::unique_ptr<LiveMessageWindow> Win32WindowFactory::CreateLiveMessageWindow() {

@@ -1,13 +1,10 @@
 #pragma once
 // The platform as Windows provides it: registry settings, objects created by
 // ProgID, variant text forms under the user's locale, and message boxes.
-#include <map>
-
 #include "component/platform.h"
 #include "component/win32/report_file_actions.h"
 #include "outside/win32/dispatch_object.h"
 #include "settings/win32/registry_settings_store.h"
-#include "winkit/handles.h"
 
 namespace component {
 
@@ -36,16 +33,9 @@ class LocalClock : public Clock {
 
 // Named locks shared by every process of the session, held per process and thread; a
 // lock whose holding process ended without giving it back passes to the next taker.
-// The report counter's lock is a lock of the report file's own (winkit/file_lock.h); the
-// file stays open between messages, one handle per path, so a message costs only the
-// taking and giving back.
 class SessionLocks : public CrossProcessLocks {
  public:
   std::unique_ptr<Guard> Acquire(TextView name) override;
-  std::unique_ptr<Guard> AcquireReportCounter(TextView path) override;
-
- private:
-  std::map<Text, winkit::Handle, std::less<>> report_files_;
 };
 
 class Win32WindowFactory : public WindowFactory {

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "common/automation_error.h"
-#include "winkit/file_lock.h"
 
 namespace tolvex {
 
@@ -18,8 +17,16 @@ namespace {
 namespace en = common::error_number;
 using common::AutomationError;
 
+// How long a caller waits for a lock that another live instance holds.
+constexpr DWORD kLockTimeoutMs = 10000;
 // How long a replacement keeps retrying while another program holds the file.
 constexpr DWORD kReplaceRetryMs = 1000;
+
+struct SharedBlock {
+  volatile LONG owner;       // id of the storage holding the lock; 0 when free
+  volatile LONG next_id;
+  volatile LONG generation;
+};
 
 std::wstring Wide(const Text& text) { return std::wstring(text.begin(), text.end()); }
 Text FromWide(const std::wstring& text) { return Text(text.begin(), text.end()); }
@@ -108,77 +115,111 @@ std::wstring CheckedFullPath(const std::wstring& path) {
   return full;
 }
 
-constexpr auto kSlot = winkit::FileLockSlot::kContent;
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+uint64_t Fnv1a(const std::wstring& text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : text) {
+    hash = (hash ^ (static_cast<uint16_t>(c) & 0xFF)) * 1099511628211ull;
+    hash = (hash ^ (static_cast<uint16_t>(c) >> 8)) * 1099511628211ull;
+  }
+  return hash;
+}
 
 class Win32IniStorage : public IniStorage {
  public:
-  explicit Win32IniStorage(std::wstring full_path) : path_(std::move(full_path)) {}
-  ~Win32IniStorage() override { Unlock(); }
-
-  void Lock(bool create) override {
-    for (;;) {
-      if (!file_ && !Open(create)) return;  // no file, none wanted: nothing to exclude
-      if (!winkit::LockFileSlot(file_.get(), kSlot)) {
-        DWORD code = GetLastError();
-        if (code == ERROR_LOCK_VIOLATION)
-          throw Error(en::kPathFileAccess, L"Path/File access error: another program keeps the INI file locked");
-        throw FileError(code, L"locking the INI file");
-      }
-      if (!winkit::FileWasReplaced(file_.get())) break;
-      winkit::UnlockFileSlot(file_.get(), kSlot);  // replaced while we waited: on to the new one
-      file_.reset();
+  explicit Win32IniStorage(std::wstring full_path) : path_(std::move(full_path)) {
+    std::wstring upper = path_;
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    base_name_ = L"Local\\TolvexIni-" + Hex(Fnv1a(upper), 16);
+    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedBlock),
+                                  base_name_.c_str());
+    if (!mapping_) throw FileError(GetLastError(), L"sharing the file between programs");
+    shared_ = static_cast<SharedBlock*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedBlock)));
+    if (!shared_) {
+      DWORD code = GetLastError();
+      CloseHandle(mapping_);
+      throw FileError(code, L"sharing the file between programs");
     }
-    held_ = true;
+    do id_ = InterlockedIncrement(&shared_->next_id);
+    while (id_ == 0);
+    alive_ = CreateEventW(nullptr, TRUE, FALSE, AliveName(id_).c_str());
+    if (!alive_) {
+      DWORD code = GetLastError();
+      UnmapViewOfFile(shared_);
+      CloseHandle(mapping_);
+      throw FileError(code, L"sharing the file between programs");
+    }
   }
 
-  void Unlock() noexcept override {
-    if (held_ && file_) winkit::UnlockFileSlot(file_.get(), kSlot);
-    held_ = false;
+  ~Win32IniStorage() override {
+    CloseFile();
+    UnmapViewOfFile(shared_);
+    CloseHandle(mapping_);
+    CloseHandle(alive_);
   }
+
+  void Lock() override {
+    const DWORD start = GetTickCount();
+    for (unsigned round = 0;; ++round) {
+      LONG owner = InterlockedCompareExchange(&shared_->owner, id_, 0);
+      if (owner == 0) return;
+      if (round >= 64 && !OwnerAlive(owner) && InterlockedCompareExchange(&shared_->owner, id_, owner) == owner) {
+        // Its owner died, maybe half-way through a change: everyone reads the file again.
+        InterlockedIncrement(&shared_->generation);
+        return;
+      }
+      if (GetTickCount() - start > kLockTimeoutMs)
+        throw Error(en::kPathFileAccess, L"Path/File access error: another program keeps the INI file locked");
+      if (round < 16)
+        YieldProcessor();
+      else if (round < 64)
+        SwitchToThread();
+      else
+        Sleep(1);
+    }
+  }
+
+  void Unlock() noexcept override { InterlockedCompareExchange(&shared_->owner, 0, id_); }
 
   IniStamp Stamp() override {
     IniStamp stamp;
-    if (file_ && winkit::FileWasReplaced(file_.get()) && !held_) file_.reset();
-    if (!file_ && !Open(false)) return stamp;
-    FILE_STANDARD_INFO standard{};
-    FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandleEx(file_.get(), FileStandardInfo, &standard, sizeof standard) ||
-        !GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &basic, sizeof basic))
-      return stamp;  // cannot be asked: reads as changed, and the next full read says why
-    stamp.exists = true;
-    stamp.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
-    stamp.write_time = static_cast<uint64_t>(basic.LastWriteTime.QuadPart);
+    stamp.generation = static_cast<uint32_t>(shared_->generation);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data)) {
+      stamp.exists = true;
+      stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      stamp.write_time = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                         data.ftLastWriteTime.dwLowDateTime;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) stamp.write_time = ~0ull;
+    }
     return stamp;
   }
 
-  std::string Head(size_t bytes) override {
-    if (!file_) return {};
-    std::string head(bytes, '\0');
-    OVERLAPPED at{};  // from offset 0, whatever the file pointer
-    DWORD got = 0;
-    if (!ReadFile(file_.get(), head.data(), static_cast<DWORD>(bytes), &got, &at)) got = 0;
-    head.resize(got);
-    return head;
-  }
-
   std::optional<std::string> Load() override {
-    DropDeadSideFile();
-    if (!file_) return std::nullopt;
+    CloseFile();  // the path may name another file by now (a rename): always open afresh
+    Recover();
+    DWORD attributes = GetFileAttributesW(path_.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
+    // A read-only file is opened for reading only, whoever we run as.
+    writable_ = attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY);
+    file_ = OpenShared(writable_ ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ);
+    if (file_ == INVALID_HANDLE_VALUE) {
+      DWORD code = GetLastError();
+      if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
+      if (code == ERROR_ACCESS_DENIED) {
+        writable_ = false;
+        file_ = OpenShared(GENERIC_READ);
+        code = GetLastError();
+      }
+      if (file_ == INVALID_HANDLE_VALUE) throw FileError(code, L"opening the INI file");
+    }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file_.get(), &size)) throw FileError(GetLastError(), L"reading the INI file");
+    if (!GetFileSizeEx(file_, &size)) throw FileError(GetLastError(), L"reading the INI file");
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     size_t done = 0;
     while (done < bytes.size()) {
-      OVERLAPPED at{};
-      at.Offset = static_cast<DWORD>(done);
-      at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
       DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), got = 0;
-      if (!ReadFile(file_.get(), bytes.data() + done, chunk, &got, &at)) {
-        DWORD code = GetLastError();
-        if (code == ERROR_HANDLE_EOF) break;
-        throw FileError(code, L"reading the INI file");
-      }
+      if (!ReadFile(file_, bytes.data() + done, chunk, &got, nullptr)) throw FileError(GetLastError(), L"reading the INI file");
       if (got == 0) break;  // shorter than it was a moment ago
       done += got;
     }
@@ -187,12 +228,13 @@ class Win32IniStorage : public IniStorage {
   }
 
   void Write(uint64_t offset, std::string_view bytes) override {
-    if (!file_ || !writable_) throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    if (file_ == INVALID_HANDLE_VALUE || !writable_)
+      throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
     DWORD written = 0;
-    if (!WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, &at))
+    if (!SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) ||
+        !WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
       throw FileError(GetLastError(), L"writing the INI file");
     if (written != bytes.size()) throw FileError(ERROR_DISK_FULL, L"writing the INI file");
   }
@@ -206,23 +248,20 @@ class Win32IniStorage : public IniStorage {
         throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
     }
     const std::wstring side = SideName();
-    winkit::Handle temp(CreateFileW(side.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!temp) throw FileError(GetLastError(), L"creating the INI file");
-    auto drop_side = [&](DWORD code, const wchar_t* doing) {
-      temp.reset();
-      DeleteFileW(side.c_str());
-      return FileError(code, doing);
-    };
+    HANDLE temp = CreateFileW(side.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (temp == INVALID_HANDLE_VALUE) throw FileError(GetLastError(), L"creating the INI file");
     DWORD written = 0;
-    if (!WriteFile(temp.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
-      throw drop_side(written != bytes.size() && GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError(),
-                      L"writing the INI file");
-    // The new file is locked before it gets the name: who opens it by the name from then
-    // on waits until this change is over.
-    if (!winkit::LockFileSlot(temp.get(), kSlot, 0)) throw drop_side(GetLastError(), L"locking the INI file");
-    bool swapped = RenameOver(temp.get());
+    if (!WriteFile(temp, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+      DWORD code = written != bytes.size() && GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError();
+      CloseHandle(temp);
+      DeleteFileW(side.c_str());
+      throw FileError(code, L"writing the INI file");
+    }
+    CloseFile();
+    bool swapped = RenameOver(temp);
+    CloseHandle(temp);
     DWORD code = ERROR_SUCCESS;
     for (DWORD start = GetTickCount(); !swapped;) {
       if (MoveFileExW(side.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
@@ -238,47 +277,35 @@ class Win32IniStorage : public IniStorage {
       if (!busy || GetTickCount() - start > kReplaceRetryMs) break;
       Sleep(5);
     }
-    if (!swapped) throw drop_side(code, L"replacing the INI file");
-    Unlock();
-    file_ = std::move(temp);
-    writable_ = true;
-    held_ = true;
+    if (!swapped) DeleteFileW(side.c_str());
+    file_ = OpenShared(GENERIC_READ | GENERIC_WRITE);
+    writable_ = file_ != INVALID_HANDLE_VALUE;
+    if (!swapped) throw FileError(code, L"replacing the INI file");
+    if (file_ == INVALID_HANDLE_VALUE) throw FileError(GetLastError(), L"opening the INI file");
   }
 
+  void Publish() override { InterlockedIncrement(&shared_->generation); }
+
  private:
-  // Opens the file at the path (creating an empty one when `create`); false when there
-  // is none and none was wanted.
-  bool Open(bool create) {
-    for (;;) {
-      file_.reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-      writable_ = static_cast<bool>(file_);
-      if (file_) return true;
-      DWORD code = GetLastError();
-      if (code == ERROR_ACCESS_DENIED) {
-        DWORD attributes = GetFileAttributesW(path_.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-          throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
-        // A read-only file is opened for reading only, whoever we run as.
-        file_.reset(CreateFileW(path_.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file_) return true;
-        code = GetLastError();
-      }
-      if (code != ERROR_FILE_NOT_FOUND) {
-        if (code == ERROR_PATH_NOT_FOUND && !create) return false;  // nothing to read there
-        throw FileError(code, create ? L"creating the INI file" : L"opening the INI file");
-      }
-      // A replacement killed between its two renames left the new content beside the
-      // name: it is whole, and it is the file.
-      if (MoveFileExW(SideName().c_str(), path_.c_str(), 0)) continue;
-      if (!create) return false;
-      file_.reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-      writable_ = static_cast<bool>(file_);
-      if (file_) return true;
-      throw FileError(GetLastError(), L"creating the INI file");
+  std::wstring AliveName(LONG id) const { return base_name_ + L"-" + Hex(static_cast<uint32_t>(id), 8); }
+
+  bool OwnerAlive(LONG id) const {
+    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, AliveName(id).c_str());
+    if (event) {
+      CloseHandle(event);
+      return true;
     }
+    return GetLastError() != ERROR_FILE_NOT_FOUND;
+  }
+
+  HANDLE OpenShared(DWORD access) const {
+    return CreateFileW(path_.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+
+  void CloseFile() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
   }
 
   // The next content is written beside the INI file under this name. Only the lock
@@ -289,7 +316,7 @@ class Win32IniStorage : public IniStorage {
   // replace an open file, but let it be renamed when it was opened with delete sharing):
   // move the old file aside under a unique name, move the new one in, drop the old one.
   // A process killed between the two renames leaves no INI file but a complete side
-  // file; Open() puts it in place before anyone of ours reads.
+  // file; Recover() puts it in place before anyone of ours reads.
   bool SwapAside(const std::wstring& side) const {
     static volatile LONG counter = 0;
     std::wstring aside = path_ + L"." + Hex(GetCurrentProcessId(), 8) +
@@ -305,12 +332,16 @@ class Win32IniStorage : public IniStorage {
     return true;
   }
 
-  // Clears what a replacement killed while writing its side file left behind (called
-  // under the lock, so no live replacement is writing one).
-  void DropDeadSideFile() const {
+  // Finishes or clears what a killed replacement left behind (called under the lock).
+  void Recover() const {
     const std::wstring side = SideName();
     if (GetFileAttributesW(side.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    DeleteFileW(side.c_str());
+    if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      // Killed between moving the old file aside and the new one in: the new one is whole.
+      MoveFileExW(side.c_str(), path_.c_str(), 0);
+    } else {
+      DeleteFileW(side.c_str());  // killed while writing it: the INI file never changed
+    }
     WIN32_FIND_DATAW found;
     std::wstring folder = path_.substr(0, path_.find_last_of(L"\\/") + 1);
     HANDLE find = FindFirstFileW((path_ + L".*.tolvex-old").c_str(), &found);
@@ -337,9 +368,13 @@ class Win32IniStorage : public IniStorage {
   }
 
   std::wstring path_;
-  winkit::Handle file_;   // the file at the path as of the last look; empty when there is none
+  std::wstring base_name_;
+  HANDLE mapping_ = nullptr;
+  SharedBlock* shared_ = nullptr;
+  HANDLE alive_ = nullptr;
+  LONG id_ = 0;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
   bool writable_ = false;
-  bool held_ = false;     // the lock is held through file_
 };
 
 }  // namespace
