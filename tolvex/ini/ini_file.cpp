@@ -18,6 +18,37 @@ size_t SlotRoom(size_t encoded) { return encoded + std::max<size_t>(8, encoded /
 // Offset in the file of a character of the text (after the 2-byte mark).
 uint64_t ByteOffset(size_t pos) { return 2 + 2 * static_cast<uint64_t>(pos); }
 
+// The change count line (see ini_file.h).
+constexpr TextView kChangesPrefix = u";changes=";
+constexpr size_t kChangesDigits = 16;
+constexpr size_t kChangesLine = kChangesPrefix.size() + kChangesDigits;
+
+std::optional<uint64_t> ChangeCount(TextView text) {
+  if (text.size() <= kChangesLine || text.substr(0, kChangesPrefix.size()) != kChangesPrefix) return std::nullopt;
+  if (text[kChangesLine] != u'\r' && text[kChangesLine] != u'\n') return std::nullopt;
+  uint64_t count = 0;
+  for (char16_t c : text.substr(kChangesPrefix.size(), kChangesDigits)) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    count = count * 10 + static_cast<uint64_t>(c - u'0');
+  }
+  return count;
+}
+
+// The count at the head of the file's bytes, for a file in this engine's own form.
+std::optional<uint64_t> ChangeCountOfHead(std::string_view head) {
+  if (head.substr(0, 2) != ini::kUtf16LeBom) return std::nullopt;
+  Text text;
+  for (size_t i = 2; i + 1 < head.size(); i += 2)
+    text += static_cast<char16_t>(static_cast<uint8_t>(head[i]) | static_cast<uint8_t>(head[i + 1]) << 8);
+  return ChangeCount(text);
+}
+
+Text ChangesDigits(uint64_t count) {
+  Text digits(kChangesDigits, u'0');
+  for (size_t i = kChangesDigits; i-- > 0; count /= 10) digits[i] = static_cast<char16_t>(u'0' + count % 10);
+  return digits;
+}
+
 Text Join(TextView a, TextView b, TextView c = {}) {
   Text out;
   out.reserve(a.size() + b.size() + c.size());
@@ -50,19 +81,33 @@ void IniFile::Load() {
     native_ = file.encoding == ini::FileEncoding::kUtf16Le;
     doc_.Assign(std::move(file.text));
   }
+  changes_ = native_ ? ChangeCount(doc_.text()) : std::nullopt;
   stamp_ = stamp;
   loaded_ = true;
 }
 
+// Whether the image is still the file's content. Without the lock this is as of the
+// moment of the look: a change that starts later has not bumped the count yet.
+bool IniFile::Fresh() {
+  if (!loaded_) return false;
+  if (!(storage_->Stamp() == stamp_)) return false;  // also notices a replaced file
+  return ChangeCountOfHead(storage_->Head(ini::kUtf16LeBom.size() + 2 * (kChangesLine + 1))) == changes_;
+}
+
 void IniFile::Refresh(bool locked) {
-  if (loaded_ && storage_->Stamp() == stamp_) return;
+  if (Fresh()) return;
   loaded_ = false;
   if (locked) {
     Load();
   } else {
-    IniStorageLock lock(*storage_);
+    IniStorageLock lock(*storage_, /*create=*/false);
     Load();
   }
+}
+
+void IniFile::BumpChanges() {
+  *changes_ += 1;
+  WriteChars(kChangesPrefix.size(), ChangesDigits(*changes_));
 }
 
 Text IniFile::Get(TextView section, TextView key) {
@@ -84,7 +129,7 @@ std::vector<Text> IniFile::Keys(TextView section) {
 
 void IniFile::Set(TextView section, TextView key, TextView value) {
   Text encoded = ini::EncodeValue(value);
-  IniStorageLock lock(*storage_);
+  IniStorageLock lock(*storage_, /*create=*/true);
   try {
     Refresh(true);
     size_t block = doc_.FindSection(section);
@@ -92,29 +137,37 @@ void IniFile::Set(TextView section, TextView key, TextView value) {
     if (k != kNone && doc_.ValueOf(doc_.blocks()[block].keys[k]) == value) return;
     Edit edit{block, k, section, key, encoded};
     Text key_line = Join(key, u"=", encoded);
-    if (!native_) {
-      Rewrite(edit);
-    } else if (block == kNone) {
-      Text header = Join(u"[", section, u"]");
-      AppendLines(&header, key_line);
-    } else if (k == kNone) {
-      if (doc_.IsLastBlock(block))
-        AppendLines(nullptr, key_line);
-      else
-        Rewrite(edit);
-    } else {
-      const ini::KeyEntry& entry = doc_.blocks()[block].keys[k];
-      size_t room = 0;
-      if (entry.spare != kNone) {
-        const ini::Line& spare = doc_.lines()[entry.spare];
-        room = spare.start + spare.length - doc_.ValueStart(entry.spare);
+    enum class How { kRewrite, kAppendSection, kAppendKey, kPair } how = How::kRewrite;
+    if (native_ && changes_) {
+      if (block == kNone) {
+        how = How::kAppendSection;
+      } else if (k == kNone) {
+        if (doc_.IsLastBlock(block)) how = How::kAppendKey;
+      } else {
+        const ini::KeyEntry& entry = doc_.blocks()[block].keys[k];
+        if (entry.spare != kNone) {
+          const ini::Line& spare = doc_.lines()[entry.spare];
+          if (encoded.size() <= spare.start + spare.length - doc_.ValueStart(entry.spare)) how = How::kPair;
+        }
       }
-      if (entry.spare != kNone && encoded.size() <= room)
-        UpdatePair(block, k, encoded);
-      else
-        Rewrite(edit);
     }
-    storage_->Publish();
+    if (how != How::kRewrite) BumpChanges();
+    switch (how) {
+      case How::kRewrite:
+        Rewrite(edit);
+        break;
+      case How::kAppendSection: {
+        Text header = Join(u"[", section, u"]");
+        AppendLines(&header, key_line);
+        break;
+      }
+      case How::kAppendKey:
+        AppendLines(nullptr, key_line);
+        break;
+      case How::kPair:
+        UpdatePair(block, k, encoded);
+        break;
+    }
     stamp_ = storage_->Stamp();
   } catch (...) {
     loaded_ = false;  // the image may be ahead of or behind the file: read it again
@@ -195,13 +248,17 @@ void IniFile::Rewrite(const Edit& edit) {
   const auto& blocks = doc_.blocks();
   const bool new_key = edit.block != kNone && edit.key == kNone;
   const bool move = new_key && !doc_.IsLastBlock(edit.block) && !blocks[edit.block].has_later_twin;
+  const size_t old_changes_line = changes_ ? 0 : kNone;
+  const uint64_t changes = changes_ ? *changes_ + 1 : 1;
   Text out;
   out.reserve(doc_.text().size() + doc_.lines().size() + 3 * edit.encoded.size() + 64);
   auto put = [&](TextView line) { out.append(line).append(kBreak); };
+  put(Join(kChangesPrefix, ChangesDigits(changes)));
   auto put_block = [&](size_t b) {
     const size_t begin = doc_.BlockBegin(b), end = blocks[b].end;
     if (b != edit.block) {
-      for (size_t i = begin; i < end; ++i) put(doc_.Content(i));
+      for (size_t i = begin; i < end; ++i)
+        if (i != old_changes_line) put(doc_.Content(i));
       return;
     }
     const ini::KeyEntry* key = edit.key != kNone ? &blocks[b].keys[edit.key] : nullptr;
@@ -210,7 +267,7 @@ void IniFile::Rewrite(const Edit& edit) {
       for (size_t i = begin; i < end; ++i)
         if (doc_.lines()[i].kind != ini::LineKind::kBlank) insert_after = i;
     for (size_t i = begin; i < end; ++i) {
-      if (key && i == key->spare) continue;
+      if (i == old_changes_line || (key && i == key->spare)) continue;
       if (key && i == key->line) {
         size_t room = SlotRoom(edit.encoded.size());
         put(Join(Join(u" ", key->name, u"="), edit.encoded, Blanks(room - edit.encoded.size())));
@@ -233,6 +290,7 @@ void IniFile::Rewrite(const Edit& edit) {
   storage_->Replace(bytes);
   doc_.Assign(std::move(out));
   native_ = true;
+  changes_ = changes;
 }
 
 }  // namespace tolvex

@@ -3,6 +3,14 @@
 // that image belongs to. Every call first checks the stamp (cheap) and parses the file
 // again only when someone changed it.
 //
+// The change count: a file this engine wrote starts with the comment line
+// ";changes=" and 16 digits. Every change adds one to it before it touches anything
+// else, so whoever finds the count as it left it knows that no one has changed the file
+// since: also a program on another machine, also within one tick of the file's clock
+// (an in-place change keeps the file's size, and its write time may stay too). A torn
+// count still reads as a different number. A file without the line gets it at its
+// first change (a rebuild).
+//
 // How a value is stored, always under the storage lock and crash-safe:
 //  - an unchanged value: nothing is written;
 //  - a key with a pair whose hidden slot is long enough: the value goes into the hidden
@@ -16,6 +24,7 @@
 //    replaced at once. The rebuilt file gives the changed key a pair with room to grow and
 //    moves a section that gains a key to the end, so that later keys are appends.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "tolvex/ini/ini_document.h"
@@ -43,7 +52,9 @@ class IniFile {
  private:
   struct Edit;
   void Refresh(bool locked);
+  bool Fresh();
   void Load();
+  void BumpChanges();
   void Rewrite(const Edit& edit);
   void AppendLines(const Text* header, TextView key_line);
   void UpdatePair(size_t block, size_t key, TextView encoded);
@@ -53,6 +64,7 @@ class IniFile {
   std::unique_ptr<IniStorage> storage_;
   ini::IniDocument doc_;
   IniStamp stamp_;
+  std::optional<uint64_t> changes_;  // the count of the loaded image; none without the line
   bool loaded_ = false;
   bool native_ = false;  // UTF-16LE with mark: changes can go in place
 };

@@ -3,13 +3,16 @@
 // engine runs on Win32 files (win32_ini_storage.h) and on memory (memory_ini_storage.h).
 //
 // Rules every storage keeps:
-//  - Lock()/Unlock() exclude every other IniStorage on the same file, in any process.
-//    All changes and every full read happen between them.
-//  - Stamp() is cheap and changes whenever the file may have changed: any write,
-//    a replacement, a deletion, a change made by a program that does not use this engine.
+//  - Lock()/Unlock() exclude every other IniStorage on the same file, in any process and
+//    on any machine, whatever path names the file. All changes and every full read
+//    happen between them.
+//  - Stamp() is cheap and changes when the file is replaced, deleted, created or
+//    resized. An in-place change need not show in it: the engine keeps a change count
+//    in the file itself for that (ini_file.h).
+//  - Head() reads the first bytes of the file as it is now, without the lock.
 //  - Write() lands bytes in place; a process killed during it leaves any prefix of them.
 //  - Replace() swaps the whole content at once: a process killed during it leaves the
-//    old content or the new one, never a mix.
+//    old content or the new one to the next lock holder, never a mix.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -25,8 +28,7 @@ using common::Text;
 struct IniStamp {
   bool exists = false;
   uint64_t size = 0;
-  uint64_t write_time = 0;   // storage-defined clock; only compared for equality
-  uint64_t generation = 0;   // bumped by Publish() of any instance on the same file
+  uint64_t write_time = 0;  // storage-defined clock; only compared for equality
   bool operator==(const IniStamp&) const = default;
 };
 
@@ -34,20 +36,23 @@ class IniStorage {
  public:
   virtual ~IniStorage() = default;
 
-  // Raises AutomationError when the file stays locked by someone else for too long.
-  virtual void Lock() = 0;
+  // With `create`, makes an empty file when none exists; without it, a missing file is
+  // left missing and nothing is held. Raises AutomationError when the file stays locked
+  // by someone else for too long or cannot be made.
+  virtual void Lock(bool create) = 0;
   virtual void Unlock() noexcept = 0;
 
   virtual IniStamp Stamp() = 0;
+  // Up to `bytes` first bytes; empty when there is no file.
+  virtual std::string Head(size_t bytes) = 0;
   // The whole content; nullopt when no file exists at the path. Raises AutomationError
   // when the path names something that is not a readable file.
   virtual std::optional<std::string> Load() = 0;
   // Lands bytes at a byte offset of the file as it was at the last Load() or Replace().
   virtual void Write(uint64_t offset, std::string_view bytes) = 0;
-  // Makes bytes the whole content, creating the file when missing.
+  // Makes bytes the whole content of the locked file, which stays the same file (its
+  // locks, and other handles on it, stay with it).
   virtual void Replace(std::string_view bytes) = 0;
-  // Ends one change: instances that cached the file see a new stamp.
-  virtual void Publish() = 0;
 };
 
 class IniStorageProvider {
@@ -61,7 +66,7 @@ class IniStorageProvider {
 // Holds a storage's lock for one scope.
 class IniStorageLock {
  public:
-  explicit IniStorageLock(IniStorage& storage) : storage_(storage) { storage_.Lock(); }
+  IniStorageLock(IniStorage& storage, bool create) : storage_(storage) { storage_.Lock(create); }
   ~IniStorageLock() { storage_.Unlock(); }
   IniStorageLock(const IniStorageLock&) = delete;
   IniStorageLock& operator=(const IniStorageLock&) = delete;

@@ -22,7 +22,12 @@ class MemoryIniStorage : public IniStorage {
  public:
   MemoryIniStorage(MemoryIniDisk& disk, Text path) : disk_(disk), path_(std::move(path)) {}
 
-  void Lock() override {
+  void Lock(bool create) override {
+    if (create && !disk_.files_.count(path_)) {
+      CheckCanCreate();
+      disk_.files_[path_];
+      disk_.versions_[path_] = ++disk_.clock_;
+    }
     if (!disk_.locked_.insert(path_).second) throw std::logic_error("memory INI file locked twice");
   }
   void Unlock() noexcept override { disk_.locked_.erase(path_); }
@@ -33,8 +38,12 @@ class MemoryIniStorage : public IniStorage {
     stamp.exists = it != disk_.files_.end();
     stamp.size = stamp.exists ? it->second.bytes.size() : 0;
     stamp.write_time = disk_.versions_[path_];
-    stamp.generation = disk_.generations_[path_];
     return stamp;
+  }
+
+  std::string Head(size_t bytes) override {
+    auto it = disk_.files_.find(path_);
+    return it == disk_.files_.end() ? std::string() : it->second.bytes.substr(0, bytes);
   }
 
   std::optional<std::string> Load() override {
@@ -55,15 +64,13 @@ class MemoryIniStorage : public IniStorage {
     std::copy_n(bytes.data(), landing, file.begin() + static_cast<ptrdiff_t>(offset));
     ++disk_.counters.writes;
     disk_.counters.bytes_written += landing;
-    disk_.versions_[path_] = ++disk_.clock_;
+    // Like a real disk's write time, which keeps one value for many writes close
+    // together, an in-place write leaves the stamp as it was.
     if (landing < bytes.size()) throw SimulatedKill{};
   }
 
   void Replace(std::string_view bytes) override {
-    if (disk_.folders_.count(path_))
-      throw common::AutomationError(en::kPathFileAccess, u"Path/File access error: the path names a folder");
-    if (!disk_.FolderExists(path_))
-      throw common::AutomationError(en::kPathNotFound, u"Path not found: the INI file's folder does not exist");
+    CheckCanCreate();
     auto it = disk_.files_.find(path_);
     if (it != disk_.files_.end() && it->second.read_only)
       throw common::AutomationError(en::kPermissionDenied, u"Permission denied: the INI file is read-only");
@@ -76,9 +83,14 @@ class MemoryIniStorage : public IniStorage {
     disk_.versions_[path_] = ++disk_.clock_;
   }
 
-  void Publish() override { ++disk_.generations_[path_]; }
-
  private:
+  void CheckCanCreate() const {
+    if (disk_.folders_.count(path_))
+      throw common::AutomationError(en::kPathFileAccess, u"Path/File access error: the path names a folder");
+    if (!disk_.FolderExists(path_))
+      throw common::AutomationError(en::kPathNotFound, u"Path not found: the INI file's folder does not exist");
+  }
+
   MemoryIniDisk& disk_;
   Text path_;
 };

@@ -50,8 +50,7 @@ class MemoryIniDisk {
 
   std::map<Text, File> files_;
   std::set<Text> folders_;
-  std::map<Text, uint64_t> versions_;     // bumped by every change of the file
-  std::map<Text, uint64_t> generations_;  // bumped by Publish()
+  std::map<Text, uint64_t> versions_;  // bumped when a file is made, replaced or removed
   std::set<Text> locked_;
   uint64_t clock_ = 0;
 };

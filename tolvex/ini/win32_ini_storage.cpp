@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/automation_error.h"
+#include "winkit/file_lock.h"
 
 namespace tolvex {
 
@@ -17,26 +18,8 @@ namespace {
 namespace en = common::error_number;
 using common::AutomationError;
 
-// How long a caller waits for a lock that another live instance holds.
-constexpr DWORD kLockTimeoutMs = 10000;
-// How long a replacement keeps retrying while another program holds the file.
-constexpr DWORD kReplaceRetryMs = 1000;
-
-struct SharedBlock {
-  volatile LONG owner;       // id of the storage holding the lock; 0 when free
-  volatile LONG next_id;
-  volatile LONG generation;
-};
-
 std::wstring Wide(const Text& text) { return std::wstring(text.begin(), text.end()); }
 Text FromWide(const std::wstring& text) { return Text(text.begin(), text.end()); }
-
-std::wstring Hex(uint64_t value, int digits) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring out(static_cast<size_t>(digits), L'0');
-  for (int i = digits - 1; i >= 0; --i, value >>= 4) out[static_cast<size_t>(i)] = kDigits[value & 0xF];
-  return out;
-}
 
 AutomationError Error(int32_t number, const std::wstring& description) {
   return AutomationError(number, FromWide(description));
@@ -115,111 +98,80 @@ std::wstring CheckedFullPath(const std::wstring& path) {
   return full;
 }
 
-uint64_t Fnv1a(const std::wstring& text) {
-  uint64_t hash = 14695981039346656037ull;
-  for (wchar_t c : text) {
-    hash = (hash ^ (static_cast<uint16_t>(c) & 0xFF)) * 1099511628211ull;
-    hash = (hash ^ (static_cast<uint16_t>(c) >> 8)) * 1099511628211ull;
-  }
-  return hash;
-}
+constexpr auto kSlot = winkit::FileLockSlot::kContent;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 class Win32IniStorage : public IniStorage {
  public:
-  explicit Win32IniStorage(std::wstring full_path) : path_(std::move(full_path)) {
-    std::wstring upper = path_;
-    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
-    base_name_ = L"Local\\TolvexIni-" + Hex(Fnv1a(upper), 16);
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedBlock),
-                                  base_name_.c_str());
-    if (!mapping_) throw FileError(GetLastError(), L"sharing the file between programs");
-    shared_ = static_cast<SharedBlock*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedBlock)));
-    if (!shared_) {
-      DWORD code = GetLastError();
-      CloseHandle(mapping_);
-      throw FileError(code, L"sharing the file between programs");
-    }
-    do id_ = InterlockedIncrement(&shared_->next_id);
-    while (id_ == 0);
-    alive_ = CreateEventW(nullptr, TRUE, FALSE, AliveName(id_).c_str());
-    if (!alive_) {
-      DWORD code = GetLastError();
-      UnmapViewOfFile(shared_);
-      CloseHandle(mapping_);
-      throw FileError(code, L"sharing the file between programs");
-    }
-  }
+  explicit Win32IniStorage(std::wstring full_path) : path_(std::move(full_path)) {}
+  ~Win32IniStorage() override { Unlock(); }
 
-  ~Win32IniStorage() override {
-    CloseFile();
-    UnmapViewOfFile(shared_);
-    CloseHandle(mapping_);
-    CloseHandle(alive_);
-  }
-
-  void Lock() override {
-    const DWORD start = GetTickCount();
-    for (unsigned round = 0;; ++round) {
-      LONG owner = InterlockedCompareExchange(&shared_->owner, id_, 0);
-      if (owner == 0) return;
-      if (round >= 64 && !OwnerAlive(owner) && InterlockedCompareExchange(&shared_->owner, id_, owner) == owner) {
-        // Its owner died, maybe half-way through a change: everyone reads the file again.
-        InterlockedIncrement(&shared_->generation);
-        return;
+  void Lock(bool create) override {
+    for (;;) {
+      if (!file_ && !Open(create)) return;  // no file, none wanted: nothing to exclude
+      if (!winkit::LockFileSlot(file_.get(), kSlot)) {
+        DWORD code = GetLastError();
+        if (code == ERROR_LOCK_VIOLATION)
+          throw Error(en::kPathFileAccess, L"Path/File access error: another program keeps the INI file locked");
+        throw FileError(code, L"locking the INI file");
       }
-      if (GetTickCount() - start > kLockTimeoutMs)
-        throw Error(en::kPathFileAccess, L"Path/File access error: another program keeps the INI file locked");
-      if (round < 16)
-        YieldProcessor();
-      else if (round < 64)
-        SwitchToThread();
-      else
-        Sleep(1);
+      if (!winkit::FileWasReplaced(file_.get(), path_)) break;
+      winkit::UnlockFileSlot(file_.get(), kSlot);  // replaced while we waited: on to the new one
+      file_.reset();
+    }
+    held_ = true;
+    try {
+      LandLeftRedo();
+    } catch (...) {
+      Unlock();
+      throw;
     }
   }
 
-  void Unlock() noexcept override { InterlockedCompareExchange(&shared_->owner, 0, id_); }
+  void Unlock() noexcept override {
+    if (held_ && file_) winkit::UnlockFileSlot(file_.get(), kSlot);
+    held_ = false;
+  }
 
   IniStamp Stamp() override {
     IniStamp stamp;
-    stamp.generation = static_cast<uint32_t>(shared_->generation);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data)) {
-      stamp.exists = true;
-      stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-      stamp.write_time = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                         data.ftLastWriteTime.dwLowDateTime;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) stamp.write_time = ~0ull;
-    }
+    if (file_ && winkit::FileWasReplaced(file_.get(), path_) && !held_) file_.reset();
+    if (!file_ && !Open(false)) return stamp;
+    FILE_STANDARD_INFO standard{};
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(file_.get(), FileStandardInfo, &standard, sizeof standard) ||
+        !GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &basic, sizeof basic))
+      return stamp;  // cannot be asked: reads as changed, and the next full read says why
+    stamp.exists = true;
+    stamp.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    stamp.write_time = static_cast<uint64_t>(basic.LastWriteTime.QuadPart);
     return stamp;
   }
 
+  std::string Head(size_t bytes) override {
+    if (!file_) return {};
+    std::string head(bytes, '\0');
+    DWORD got = 0;
+    if (!Seek(0) || !ReadFile(file_.get(), head.data(), static_cast<DWORD>(bytes), &got, nullptr)) got = 0;
+    head.resize(got);
+    return head;
+  }
+
   std::optional<std::string> Load() override {
-    CloseFile();  // the path may name another file by now (a rename): always open afresh
-    Recover();
-    DWORD attributes = GetFileAttributesW(path_.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
-    // A read-only file is opened for reading only, whoever we run as.
-    writable_ = attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY);
-    file_ = OpenShared(writable_ ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ);
-    if (file_ == INVALID_HANDLE_VALUE) {
-      DWORD code = GetLastError();
-      if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
-      if (code == ERROR_ACCESS_DENIED) {
-        writable_ = false;
-        file_ = OpenShared(GENERIC_READ);
-        code = GetLastError();
-      }
-      if (file_ == INVALID_HANDLE_VALUE) throw FileError(code, L"opening the INI file");
-    }
+    DropDeadSideFile();
+    if (!file_) return std::nullopt;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file_, &size)) throw FileError(GetLastError(), L"reading the INI file");
+    if (!GetFileSizeEx(file_.get(), &size)) throw FileError(GetLastError(), L"reading the INI file");
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     size_t done = 0;
+    if (!Seek(0)) throw FileError(GetLastError(), L"reading the INI file");
     while (done < bytes.size()) {
       DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), got = 0;
-      if (!ReadFile(file_, bytes.data() + done, chunk, &got, nullptr)) throw FileError(GetLastError(), L"reading the INI file");
+      if (!ReadFile(file_.get(), bytes.data() + done, chunk, &got, nullptr)) {
+        DWORD code = GetLastError();
+        if (code == ERROR_HANDLE_EOF) break;
+        throw FileError(code, L"reading the INI file");
+      }
       if (got == 0) break;  // shorter than it was a moment ago
       done += got;
     }
@@ -228,120 +180,133 @@ class Win32IniStorage : public IniStorage {
   }
 
   void Write(uint64_t offset, std::string_view bytes) override {
-    if (file_ == INVALID_HANDLE_VALUE || !writable_)
-      throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!file_ || !writable_) throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
     DWORD written = 0;
-    if (!SetFilePointerEx(file_, at, nullptr, FILE_BEGIN) ||
-        !WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    if (!Seek(offset) || !WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
       throw FileError(GetLastError(), L"writing the INI file");
     if (written != bytes.size()) throw FileError(ERROR_DISK_FULL, L"writing the INI file");
   }
 
+  // The new content goes over the old in place: the file keeps its identity, and with it
+  // every lock on it (the report counter's lock, held through another handle, spans this
+  // change). It is first written whole beside the file as a redo record; a process killed
+  // while the content lands leaves the record, and the next lock holder lands it again
+  // before anything reads the file.
   void Replace(std::string_view bytes) override {
     DWORD attributes = GetFileAttributesW(path_.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-      if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
-      if (attributes & FILE_ATTRIBUTE_READONLY)
-        throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
+    if (!file_ || !writable_ || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)))
+      throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
+    const std::wstring redo = RedoName(), part = redo + L"-part";
+    {
+      winkit::Handle record(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!record) throw FileError(GetLastError(), L"creating the INI file");
+      DWORD written = 0;
+      if (!WriteFile(record.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+          written != bytes.size()) {
+        DWORD code = written != bytes.size() && GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError();
+        record.reset();
+        DeleteFileW(part.c_str());
+        throw FileError(code, L"writing the INI file");
+      }
     }
-    const std::wstring side = SideName();
-    HANDLE temp = CreateFileW(side.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (temp == INVALID_HANDLE_VALUE) throw FileError(GetLastError(), L"creating the INI file");
-    DWORD written = 0;
-    if (!WriteFile(temp, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size()) {
-      DWORD code = written != bytes.size() && GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError();
-      CloseHandle(temp);
-      DeleteFileW(side.c_str());
+    if (!MoveFileExW(part.c_str(), redo.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      DWORD code = GetLastError();
+      DeleteFileW(part.c_str());
       throw FileError(code, L"writing the INI file");
     }
-    CloseFile();
-    bool swapped = RenameOver(temp);
-    CloseHandle(temp);
-    DWORD code = ERROR_SUCCESS;
-    for (DWORD start = GetTickCount(); !swapped;) {
-      if (MoveFileExW(side.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        swapped = true;
-        break;
-      }
-      code = GetLastError();
-      if (code == ERROR_ACCESS_DENIED && SwapAside(side)) {
-        swapped = true;
-        break;
-      }
-      bool busy = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
-      if (!busy || GetTickCount() - start > kReplaceRetryMs) break;
-      Sleep(5);
-    }
-    if (!swapped) DeleteFileW(side.c_str());
-    file_ = OpenShared(GENERIC_READ | GENERIC_WRITE);
-    writable_ = file_ != INVALID_HANDLE_VALUE;
-    if (!swapped) throw FileError(code, L"replacing the INI file");
-    if (file_ == INVALID_HANDLE_VALUE) throw FileError(GetLastError(), L"opening the INI file");
+    Land(bytes);
+    DeleteFileW(redo.c_str());
   }
-
-  void Publish() override { InterlockedIncrement(&shared_->generation); }
 
  private:
-  std::wstring AliveName(LONG id) const { return base_name_ + L"-" + Hex(static_cast<uint32_t>(id), 8); }
+  // Reads and writes go through the file pointer: under Wine an offset given with the
+  // call costs a platform round trip.
+  bool Seek(uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN);
+  }
 
-  bool OwnerAlive(LONG id) const {
-    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, AliveName(id).c_str());
-    if (event) {
-      CloseHandle(event);
-      return true;
+  // Makes `bytes` the whole content of the held file.
+  void Land(std::string_view bytes) {
+    Write(0, bytes);
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(bytes.size());
+    if (!SetFileInformationByHandle(file_.get(), FileEndOfFileInfo, &end, sizeof end))
+      throw FileError(GetLastError(), L"writing the INI file");
+  }
+
+  // Lands what a replacement killed half-way left in its redo record (called under the
+  // lock, so no live replacement is writing one), and drops a record that was never
+  // finished: the file still holds the content from before that replacement.
+  void LandLeftRedo() {
+    const std::wstring redo = RedoName();
+    DeleteFileW((redo + L"-part").c_str());
+    winkit::Handle record(CreateFileW(redo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!record) return;
+    if (!writable_) return;  // left for someone who may write the file
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(record.get(), &size)) throw FileError(GetLastError(), L"reading the INI file");
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!ReadFile(record.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size())
+      throw FileError(GetLastError(), L"reading the INI file");
+    record.reset();
+    Land(bytes);
+    DeleteFileW(redo.c_str());
+  }
+
+  std::wstring RedoName() const { return path_ + L".tolvex-redo"; }
+
+  // Opens the file at the path (creating an empty one when `create`); false when there
+  // is none and none was wanted.
+  bool Open(bool create) {
+    for (;;) {
+      DWORD attributes = GetFileAttributesW(path_.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
+      // A read-only file is opened for reading only, whoever we run as.
+      const bool read_only = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+      file_.reset(CreateFileW(path_.c_str(), read_only ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE, kShareAll,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      writable_ = file_ && !read_only;
+      if (!file_ && GetLastError() == ERROR_ACCESS_DENIED) {  // no right to write it
+        file_.reset(CreateFileW(path_.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        writable_ = false;
+      }
+      if (file_) return true;
+      DWORD code = GetLastError();
+      if (code != ERROR_FILE_NOT_FOUND) {
+        if (code == ERROR_PATH_NOT_FOUND && !create) return false;  // nothing to read there
+        throw FileError(code, create ? L"creating the INI file" : L"opening the INI file");
+      }
+      // Builds before the in-place replacement renamed a side file over the INI file; one
+      // killed between its two renames left the new content beside the name: it is whole,
+      // and it is the file.
+      if (MoveFileExW(SideName().c_str(), path_.c_str(), 0)) continue;
+      if (!create) return false;
+      file_.reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+      writable_ = static_cast<bool>(file_);
+      if (file_) return true;
+      throw FileError(GetLastError(), L"creating the INI file");
     }
-    return GetLastError() != ERROR_FILE_NOT_FOUND;
   }
 
-  HANDLE OpenShared(DWORD access) const {
-    return CreateFileW(path_.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-
-  void CloseFile() {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
-
-  // The next content is written beside the INI file under this name. Only the lock
-  // holder uses it, so one name per file suffices.
+  // The side file of those earlier builds (see Open()).
   std::wstring SideName() const { return path_ + L".tolvex-new"; }
 
-  // Other programs holding the INI file open (Windows before 10 and Wine refuse to
-  // replace an open file, but let it be renamed when it was opened with delete sharing):
-  // move the old file aside under a unique name, move the new one in, drop the old one.
-  // A process killed between the two renames leaves no INI file but a complete side
-  // file; Recover() puts it in place before anyone of ours reads.
-  bool SwapAside(const std::wstring& side) const {
-    static volatile LONG counter = 0;
-    std::wstring aside = path_ + L"." + Hex(GetCurrentProcessId(), 8) +
-                         Hex(static_cast<uint32_t>(InterlockedIncrement(&counter)), 8) + L".tolvex-old";
-    if (!MoveFileExW(path_.c_str(), aside.c_str(), 0)) return false;
-    if (!MoveFileExW(side.c_str(), path_.c_str(), 0)) {
-      DWORD code = GetLastError();
-      MoveFileExW(aside.c_str(), path_.c_str(), 0);
-      SetLastError(code);
-      return false;
-    }
-    DeleteFileW(aside.c_str());  // pending until the other holders let go
-    return true;
-  }
-
-  // Finishes or clears what a killed replacement left behind (called under the lock).
-  void Recover() const {
+  // Clears what a replacement of those earlier builds, killed while writing its side
+  // file, left behind: the side file and the old files moved aside.
+  void DropDeadSideFile() const {
     const std::wstring side = SideName();
     if (GetFileAttributesW(side.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
-      // Killed between moving the old file aside and the new one in: the new one is whole.
-      MoveFileExW(side.c_str(), path_.c_str(), 0);
-    } else {
-      DeleteFileW(side.c_str());  // killed while writing it: the INI file never changed
-    }
+    DeleteFileW(side.c_str());
     WIN32_FIND_DATAW found;
     std::wstring folder = path_.substr(0, path_.find_last_of(L"\\/") + 1);
     HANDLE find = FindFirstFileW((path_ + L".*.tolvex-old").c_str(), &found);
@@ -351,30 +316,10 @@ class Win32IniStorage : public IniStorage {
     FindClose(find);
   }
 
-  // Renames the side file over the INI file through its handle with POSIX semantics,
-  // which also works while other programs hold the INI file open. Systems before
-  // Windows 10 refuse; the caller then falls back to MoveFileEx.
-  bool RenameOver(HANDLE temp) const {
-    const DWORD kReplaceIfExists = 0x1, kPosixSemantics = 0x2;
-    const auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
-    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + path_.size() * sizeof(wchar_t));
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    DWORD flags = kReplaceIfExists | kPosixSemantics;
-    std::memcpy(info, &flags, sizeof flags);  // the first member holds the flags on Windows 10
-    info->RootDirectory = nullptr;
-    info->FileNameLength = static_cast<DWORD>(path_.size() * sizeof(wchar_t));
-    std::memcpy(info->FileName, path_.c_str(), path_.size() * sizeof(wchar_t));
-    return SetFileInformationByHandle(temp, kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size()));
-  }
-
   std::wstring path_;
-  std::wstring base_name_;
-  HANDLE mapping_ = nullptr;
-  SharedBlock* shared_ = nullptr;
-  HANDLE alive_ = nullptr;
-  LONG id_ = 0;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
+  winkit::Handle file_;   // the file at the path as of the last look; empty when there is none
   bool writable_ = false;
+  bool held_ = false;     // the lock is held through file_
 };
 
 }  // namespace

@@ -1,15 +1,12 @@
 #pragma once
 // INI files on Win32 disks.
 //
-// Each open file keeps its handle (shared for read, write and delete) across calls. Per
-// file, a small named shared-memory block (name derived from a hash of the upper-cased
-// full path) holds the lock word and a generation counter:
-//  - the lock: the owner's id, taken with an atomic compare-exchange. Each storage owns a
-//    named event that lives as long as it does; a waiter that finds the owner's event gone
-//    knows the owner died and takes the lock over (and bumps the generation);
-//  - the stamp: the generation plus size and last-write time read from the path, so that
-//    changes by other instances, by other programs and replacements by rename all show.
-// Replace() writes a side file in the same folder and renames it over the file.
+// Each storage keeps its file's handle (shared for read, write and delete) across calls.
+// The lock is a byte-range lock on the file itself (winkit/file_lock.h), so every name of
+// the file, in every process and on every machine that reaches it, meets the same lock.
+// The stamp is the held file's size and last-write time; a file replaced or deleted by
+// someone else reads as changed. Replace() lands the new content in place, after writing
+// it whole to a redo record beside the file (see Replace()).
 #include "tolvex/ini/ini_storage.h"
 
 namespace tolvex {

@@ -4,6 +4,7 @@
 
 #include "common/automation_error.h"
 #include "tolvex/ini/win32_ini_storage.h"
+#include "winkit/file_lock.h"
 #include "win32_test_util.h"
 
 namespace tolvex::wintest {
@@ -158,21 +159,52 @@ TEST_F(IniWin32Test, BadPathsRaiseTheirErrorNumbersAndCreateNothing) {
   EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
 }
 
-TEST_F(IniWin32Test, ReplacementWorksWhileOthersHoldTheFileOpen) {
+// A whole-file replacement keeps the file what it was: other handles stay on it, and a
+// lock held on it through another handle (the report counter's) still excludes others.
+TEST_F(IniWin32Test, ReplacementKeepsTheFileItsHandlesAndLocks) {
   Set(h_, u"A", u"k", u"1");
   Set(h_, u"B", u"k", u"1");
-  HANDLE reader = CreateFileW(W(path_).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  winkit::Handle counter = winkit::OpenLocked(W(path_), winkit::FileLockSlot::kReportCounter, false);
+  ASSERT_TRUE(counter);
   IniHandler other(Win32IniStorageProvider::Instance());
   other.SetPath(path_);
   EXPECT_EQ(Get(other, u"A", u"k"), u"1");  // its handle is open too
   Set(h_, u"A", u"new", u"2");               // moves [A]: a whole-file replacement
   EXPECT_EQ(Get(other, u"A", u"new"), u"2");
-  Set(other, u"A", u"newer", u"3");          // an append through its reopened handle
+  Set(other, u"A", u"newer", u"3");
   EXPECT_EQ(Get(h_, u"A", u"newer"), u"3");
-  CloseHandle(reader);
+  EXPECT_FALSE(winkit::FileWasReplaced(counter.get(), W(path_)));
+  EXPECT_FALSE(winkit::OpenLocked(W(path_), winkit::FileLockSlot::kReportCounter, false, 0));
+  counter.reset();
   EXPECT_EQ(ProfileRead(path_, u"A", u"newer"), u"3");
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
+}
+
+// A replacement killed while its content landed left a torn file and a whole redo record:
+// the next user lands the record before reading. One killed while writing the record left
+// the file as it was.
+TEST_F(IniWin32Test, AReplacementKilledHalfWayIsFinishedOrUndone) {
+  Set(h_, u"A", u"k", u"old");
+  const std::string old_bytes = ReadBytes(path_);
+  Set(h_, u"B", u"k", u"1");
+  Set(h_, u"A", u"k2", u"new");  // a replacement
+  const std::string new_bytes = ReadBytes(path_);
+  const Text redo = path_ + u".tolvex-redo";
+
+  WriteBytes(redo + u"-part", new_bytes.substr(0, new_bytes.size() / 2));
+  WriteBytes(path_, old_bytes);
+  IniHandler undone(Win32IniStorageProvider::Instance());
+  undone.SetPath(path_);
+  EXPECT_EQ(Get(undone, u"A", u"k2"), u"");
+  EXPECT_EQ(Get(undone, u"A", u"k"), u"old");
+
+  WriteBytes(redo, new_bytes);
+  WriteBytes(path_, new_bytes.substr(0, new_bytes.size() / 3) + old_bytes);
+  IniHandler finished(Win32IniStorageProvider::Instance());
+  finished.SetPath(path_);
+  EXPECT_EQ(Get(finished, u"A", u"k2"), u"new");
+  EXPECT_EQ(ReadBytes(path_), new_bytes);
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
 }
 
 }  // namespace
