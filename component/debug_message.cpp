@@ -1,7 +1,5 @@
 #include "component/debug_message.h"
 
-#include <cstdio>
-
 #include "component/error_report.h"
 #include "component/report_key.h"
 #include "outside/helper_components.h"
@@ -102,23 +100,12 @@ Text ComposeMessageLine(ModuleState& state, const Platform& platform, DebugMessa
   return line;
 }
 
-Text ReportCounterLockName(TextView report_file_path) {
-  uint64_t hash = 1469598103934665603ull;  // FNV-1a over the upper-cased path
-  for (char16_t c : common::AsciiUpper(report_file_path)) {
-    hash = (hash ^ (c & 0xFF)) * 1099511628211ull;
-    hash = (hash ^ (c >> 8)) * 1099511628211ull;
-  }
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  return u"velk10.report-counter." + common::FromAscii(hex);
-}
-
 void DeliverMessageLine(ModuleState& state, const Platform& platform, const Text& line, const Value* co_extra) {
   const Text stored = WithoutNul(line);
 
   if (settings::SwitchIsOn(state.debugger_shell)) {
     outside::IniFileHandler ini(state.ini_handler);
-    auto lock = platform.locks.Acquire(ReportCounterLockName(state.report_file_path));
+    auto lock = platform.locks.AcquireReportCounter(state.report_file_path);
     ini.SetPath(state.report_file_path);
     ini.SetSection(cat::kSectionDebuggerA);
     ini.SetKey(Value(Text(u"Counter")));

@@ -35,9 +35,8 @@ void DeliverMessageLine(ModuleState& state, const Platform& platform, const Text
 // call returns normally.
 void AddDebugMessage(ModuleState& state, const Platform& platform, DebugMessage& message);
 
-// Lock names guarding the read-advance-write of the report file's entry counter
-// and of the registry log's last report key against other processes.
-Text ReportCounterLockName(TextView report_file_path);
+// The lock name guarding the read-advance-write of the registry log's last report key
+// against other processes (the report file's counter has a lock of the file's own).
 inline constexpr char16_t kReportKeyLockName[] = u"velk10.registry-report-key";
 
 }  // namespace component

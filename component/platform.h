@@ -40,8 +40,8 @@ class Clock {
   virtual Value::Date Now() = 0;
 };
 
-// Named locks shared by every process of the user. A lock is held from Acquire
-// until the returned guard is destroyed.
+// Locks shared by every process of the user. A lock is held from Acquire until the
+// returned guard is destroyed.
 class CrossProcessLocks {
  public:
   class Guard {
@@ -49,7 +49,14 @@ class CrossProcessLocks {
     virtual ~Guard() = default;
   };
   virtual ~CrossProcessLocks() = default;
+  // A named lock of this machine's session.
   virtual std::unique_ptr<Guard> Acquire(TextView name) = 0;
+  // The entry counter's lock of the report file at `path`, kept by the file system for
+  // the file itself: every spelling of the path, and every machine that reaches the
+  // file, meets the same lock. Creates an empty file when there is none. When the file
+  // cannot be opened at all the guard holds nothing, and the INI file handler reports
+  // why at its first use of the path. Throws when the lock stays taken too long.
+  virtual std::unique_ptr<Guard> AcquireReportCounter(TextView path) = 0;
 };
 
 // The live message window: a small window at the screen's top-left corner whose

@@ -9,6 +9,7 @@
 #include "settings/win32/options_dialog.h"
 #include "viewer/win32/live_message_window.h"
 #include "viewer/win32/report_viewer_window.h"
+#include "winkit/file_lock.h"
 
 namespace component {
 
@@ -70,6 +71,11 @@ struct SharedLockState {
 constexpr DWORD kHolderCheckMilliseconds = 100;
 
 const wchar_t* W(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+common::AutomationError ReportFileLockedError() {
+  return common::AutomationError(common::error_number::kPathFileAccess,
+                                 u"Path/File access error: another program keeps the report file locked");
+}
 
 [[noreturn]] void RaiseLastError() {
   DWORD code = GetLastError();
@@ -244,6 +250,30 @@ std::unique_ptr<CrossProcessLocks::Guard> SessionLocks::Acquire(TextView name) {
     lock.Release();
     throw;
   }
+}
+
+namespace {
+
+class FileSlotGuard : public CrossProcessLocks::Guard {
+ public:
+  explicit FileSlotGuard(winkit::Handle file) : file_(std::move(file)) {}
+  ~FileSlotGuard() override {
+    if (file_) winkit::UnlockFileSlot(file_.get(), winkit::FileLockSlot::kReportCounter);
+  }
+
+ private:
+  winkit::Handle file_;  // empty when nothing is held
+};
+
+}  // namespace
+
+// The file is opened for each message and closed after it: an open handle would keep
+// the user from deleting the report folder while a client runs.
+std::unique_ptr<CrossProcessLocks::Guard> SessionLocks::AcquireReportCounter(TextView path) {
+  winkit::Handle file =
+      winkit::OpenLocked(std::wstring(W(Text(path))), winkit::FileLockSlot::kReportCounter, /*create=*/true);
+  if (!file && GetLastError() == ERROR_LOCK_VIOLATION) throw ReportFileLockedError();
+  return std::make_unique<FileSlotGuard>(std::move(file));  // empty: the handler says what is wrong with the path
 }
 
 std::unique_ptr<LiveMessageWindow> Win32WindowFactory::CreateLiveMessageWindow() {

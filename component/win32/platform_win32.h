@@ -33,9 +33,11 @@ class LocalClock : public Clock {
 
 // Named locks shared by every process of the session, held per process and thread; a
 // lock whose holding process ended without giving it back passes to the next taker.
+// The report counter's lock is a lock of the report file's own (winkit/file_lock.h).
 class SessionLocks : public CrossProcessLocks {
  public:
   std::unique_ptr<Guard> Acquire(TextView name) override;
+  std::unique_ptr<Guard> AcquireReportCounter(TextView path) override;
 };
 
 class Win32WindowFactory : public WindowFactory {

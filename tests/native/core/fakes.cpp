@@ -51,6 +51,10 @@ std::unique_ptr<component::CrossProcessLocks::Guard> RecordingLocks::Acquire(Tex
   return std::make_unique<Held>(*this, Text(name));
 }
 
+std::unique_ptr<component::CrossProcessLocks::Guard> RecordingLocks::AcquireReportCounter(TextView path) {
+  return Acquire(u"file:" + Text(path));
+}
+
 Text PlainValueFormat::TextOf(const Value& value) {
   if (const Text* text = value.AsText()) return *text;
   if (value.IsEmpty() || value.IsNull()) return Text();

@@ -128,6 +128,8 @@ class RecordingLocks : public component::CrossProcessLocks {
     Text name_;
   };
   std::unique_ptr<Guard> Acquire(TextView name) override;
+  // Recorded as "file:" and the path.
+  std::unique_ptr<Guard> AcquireReportCounter(TextView path) override;
 };
 
 class FakeLiveWindow : public component::LiveMessageWindow {

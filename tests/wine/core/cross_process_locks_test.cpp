@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "component/win32/platform_win32.h"
+#include "winkit/file_lock.h"
 
 using common::Text;
 
@@ -167,3 +168,41 @@ TEST(CrossProcessLocks, ReadAdvanceWriteUnderTheLockLosesNoStep) {
 }
 
 }  // namespace
+
+// The file system's locks (winkit/file_lock.h): two handles on one file exclude each
+// other, also in one process; two files never wait on each other; a taker that waited on
+// a file replaced by a rename ends up holding the file now at the path.
+TEST(FileLocks, OneFileOneLockTwoFilesTwoLocks) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"velk-file-locks-" + std::to_wstring(GetCurrentProcessId());
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder + L"\\a");
+  std::filesystem::create_directories(folder + L"\\b");
+  const std::wstring a = folder + L"\\a\\velkbug.ini", b = folder + L"\\b\\velkbug.ini";
+  constexpr auto kSlot = winkit::FileLockSlot::kReportCounter;
+  {
+    winkit::Handle held = winkit::OpenLocked(a, kSlot, true);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(winkit::OpenLocked(a, kSlot, true, 0)) << "the same file, another handle";
+    EXPECT_FALSE(winkit::OpenLocked(folder + L"\\A\\.\\VELKBUG.INI", kSlot, true, 0)) << "another spelling";
+    EXPECT_TRUE(winkit::OpenLocked(b, kSlot, true, 0)) << "another file";
+    EXPECT_TRUE(winkit::OpenLocked(a, winkit::FileLockSlot::kContent, true, 0)) << "another slot";
+
+    // Replaced while held: the next taker gets the new file, not the old one's lock.
+    winkit::Handle waiting(CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(waiting);
+    HANDLE side = CreateFileW((a + L".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(side);
+    // Moved aside and deleted, then the new one moved in (Wine and older Windows refuse to
+    // replace a file that others hold open).
+    ASSERT_TRUE(MoveFileExW(a.c_str(), (a + L".old").c_str(), 0));
+    ASSERT_TRUE(MoveFileExW((a + L".new").c_str(), a.c_str(), 0));
+    ASSERT_TRUE(DeleteFileW((a + L".old").c_str()));
+    EXPECT_TRUE(winkit::FileWasReplaced(waiting.get(), a));
+    EXPECT_FALSE(winkit::FileWasReplaced(winkit::OpenLocked(a, kSlot, false, 0).get(), a));
+  }
+  EXPECT_TRUE(winkit::OpenLocked(a, kSlot, false, 0)) << "given back with its handle";
+  std::filesystem::remove_all(folder);
+}

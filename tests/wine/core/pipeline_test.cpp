@@ -206,7 +206,27 @@ TEST_F(RealPipeline, LiveWindowTakesTheLastLineOfABurstAtTheNextMessageLoop) {
   EXPECT_EQ(std::wstring(text).rfind(L"20. (dll)", 0), 0u) << text;
 }
 
-// Several processes logging at once never share an entry number or a report key.
+// The report folder as another drive names it: Wine's Z: drive shows the whole Unix tree.
+std::wstring ThroughUnixDrive(const std::wstring& folder) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  auto to_unix = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  if (!to_unix) return folder;
+  char* unix_path = to_unix(folder.c_str());
+  if (!unix_path) return folder;
+  std::string unix_text = unix_path;
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  // The prefix's drive C: is a link to its drive_c folder.
+  const std::string link = "/dosdevices/c:/";
+  if (size_t at = unix_text.find(link); at != std::string::npos) unix_text.replace(at, link.size(), "/drive_c/");
+  std::wstring spelled = L"Z:";
+  for (char c : unix_text) spelled += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return spelled;
+}
+
+// Several processes logging at once never share an entry number or a report key, also
+// when each names the report folder its own way: as it is, with a trailing separator, in
+// other letter case, through another drive.
 TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
   AcceptLevel1Dll();
   Store(cat::kDebuggerShell, u"1");
@@ -214,9 +234,14 @@ TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring child = std::filesystem::path(self).parent_path().wstring() + L"\\pipeline_child.exe";
-  constexpr int kProcesses = 4, kMessages = 500;
+  std::wstring upper = folder_;
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  const std::wstring spellings[] = {folder_, folder_ + L"\\", upper, ThroughUnixDrive(folder_)};
+  ASSERT_EQ(spellings[3].rfind(L"Z:\\", 0), 0u) << spellings[3];
+  constexpr int kProcesses = 4, kMessages = 300;
   std::vector<PROCESS_INFORMATION> running;
   for (int i = 0; i < kProcesses; ++i) {
+    SetEnvironmentVariableW(L"QVSUPPORT", spellings[i].c_str());  // inherited by the child
     std::wstring command = L"\"" + child + L"\" " + std::to_wstring(kMessages) + L" p" + std::to_wstring(i);
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION process{};
@@ -224,6 +249,7 @@ TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
                                &process));
     running.push_back(process);
   }
+  SetEnvironmentVariableW(L"QVSUPPORT", folder_.c_str());
   for (auto& process : running) {
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 240000), WAIT_OBJECT_0);
     DWORD code = 1;
