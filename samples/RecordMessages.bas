@@ -12,6 +12,15 @@ Private Const APP_NAME As String = "Kestrelon\Debugger"
 Private Const SECTION As String = "DebuggerA"
 
 Public Sub RecordDebugMessages()
+    ' The report file velkbug.ini goes to the folder that the environment variable
+    ' QVSUPPORT names; the folder must exist. Office reads its environment when it starts.
+    If Environ("QVSUPPORT") = "" Then
+        MsgBox "QVSUPPORT is not set: it names the folder for the report file velkbug.ini." & vbCrLf & _
+               "Set it for your account, then start Office again.", vbExclamation, "RecordMessages"
+        Exit Sub
+    End If
+    Debug.Print "Report file: " & Environ("QVSUPPORT") & "\velkbug.ini"
+
     ' Set up (what the options dialog does, by hand): the report file on, the live
     ' window off (with it on, the viewer opens by itself and ShowDebuggerWindow below
     ' would fail), the registry log off; messages of level 1 and of every kind are
@@ -24,13 +33,6 @@ Public Sub RecordDebugMessages()
     SaveSetting APP_NAME, SECTION, "DebuggerAEnabledDLL", "1"
     SaveSetting APP_NAME, SECTION, "DebuggerAEnabledEXE", "1"
     SaveSetting APP_NAME, SECTION, "DebuggerAEnabledOCX", "1"
-
-    ' The report file velkbug.ini goes to the folder that QVSUPPORT names. When it is
-    ' not set for Office, this session of Office uses the TEMP folder.
-    Dim env As Object
-    Set env = CreateObject("WScript.Shell").Environment("Process")
-    If env("QVSUPPORT") = "" Then env("QVSUPPORT") = Environ("TEMP")
-    Debug.Print "Report file: " & env("QVSUPPORT") & "\velkbug.ini"
 
     ' Office's Application object lacks the properties the debugger reads from an
     ' application object (ProductName, Title, Major, Minor), so none is handed over

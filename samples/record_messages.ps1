@@ -5,6 +5,15 @@
 # be registered (register.cmd registers both). Run it with
 #   powershell -ExecutionPolicy Bypass -File record_messages.ps1
 
+# The report file velkbug.ini goes to the folder that the environment variable QVSUPPORT
+# names; the folder must exist.
+if (-not $env:QVSUPPORT) {
+    Write-Error ("QVSUPPORT is not set: it names the folder for the report file velkbug.ini.`n" +
+                 'Set it first, for example: $env:QVSUPPORT = $env:TEMP')
+    exit 1
+}
+Write-Output "Report file: $env:QVSUPPORT\velkbug.ini"
+
 # Set up (what the options dialog does, by hand): the report file on, the live window
 # off (with it on, the viewer opens by itself and ShowDebuggerWindow below would fail),
 # the registry log off; messages of level 1 and of every kind are recorded. The switches
@@ -18,11 +27,6 @@ $values = [ordered]@{
 foreach ($name in $values.Keys) {
     Set-ItemProperty -Path $settings -Name $name -Value $values[$name] -Type String
 }
-
-# The report file velkbug.ini goes to the folder that QVSUPPORT names. When it is not
-# set, this run uses the TEMP folder.
-if (-not $env:QVSUPPORT) { $env:QVSUPPORT = $env:TEMP }
-Write-Output "Report file: $env:QVSUPPORT\velkbug.ini"
 
 # A script has no application object to hand over (AppObj): its messages name
 # APPOBJNOTHING where a program's name and version would stand.

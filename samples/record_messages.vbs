@@ -10,6 +10,16 @@ Const SETTINGS = "HKCU\Software\VB and VBA Program Settings\Kestrelon\Debugger\D
 
 Dim shell : Set shell = CreateObject("WScript.Shell")
 
+' The report file velkbug.ini goes to the folder that the environment variable QVSUPPORT
+' names; the folder must exist.
+Dim folder : folder = shell.Environment("Process")("QVSUPPORT")
+If folder = "" Then
+  WScript.Echo "QVSUPPORT is not set: it names the folder for the report file velkbug.ini." & vbCrLf & _
+               "Set it first, for example in this command window: set QVSUPPORT=%TEMP%"
+  WScript.Quit 1
+End If
+WScript.Echo "Report file: " & folder & "\velkbug.ini"
+
 ' Set up (what the options dialog does, by hand): the report file on, the live window
 ' off (with it on, the viewer opens by itself and ShowDebuggerWindow below would fail),
 ' the registry log off; messages of level 1 and of every kind are recorded. The switches
@@ -21,12 +31,6 @@ shell.RegWrite SETTINGS & "DebuggerAEnabledLevel", "1", "REG_SZ"
 shell.RegWrite SETTINGS & "DebuggerAEnabledDLL", "1", "REG_SZ"
 shell.RegWrite SETTINGS & "DebuggerAEnabledEXE", "1", "REG_SZ"
 shell.RegWrite SETTINGS & "DebuggerAEnabledOCX", "1", "REG_SZ"
-
-' The report file velkbug.ini goes to the folder that QVSUPPORT names. When it is not
-' set, this run uses the TEMP folder.
-Dim env : Set env = shell.Environment("Process")
-If env("QVSUPPORT") = "" Then env("QVSUPPORT") = shell.ExpandEnvironmentStrings("%TEMP%")
-WScript.Echo "Report file: " & env("QVSUPPORT") & "\velkbug.ini"
 
 ' A script has no application object to hand over (AppObj): its messages name
 ' APPOBJNOTHING where a program's name and version would stand.

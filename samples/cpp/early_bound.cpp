@@ -49,6 +49,16 @@ HRESULT AddDebugMessage(_clsVELKDebuggerA* debugger, const wchar_t* message, con
 }  // namespace
 
 int wmain() {
+  // The report file velkbug.ini goes to the folder that the environment variable
+  // QVSUPPORT names; the folder must exist.
+  wchar_t folder[MAX_PATH];
+  if (!GetEnvironmentVariableW(L"QVSUPPORT", folder, MAX_PATH)) {
+    std::fwprintf(stderr, L"QVSUPPORT is not set: it names the folder for the report file velkbug.ini.\n"
+                          L"Set it first, for example in this command window: set QVSUPPORT=%%TEMP%%\n");
+    return 1;
+  }
+  std::wprintf(L"Report file: %ls\\velkbug.ini\n", folder);
+
   // Set up (what the options dialog does, by hand): the report file on, the live window
   // off (with it on, the viewer opens by itself and ShowDebuggerWindow below would fail),
   // the registry log off; messages of level 1 and of every kind are recorded. The
@@ -60,13 +70,6 @@ int wmain() {
   Store(L"DebuggerAEnabledDLL", L"1");
   Store(L"DebuggerAEnabledEXE", L"1");
   Store(L"DebuggerAEnabledOCX", L"1");
-
-  // The report file velkbug.ini goes to the folder that QVSUPPORT names. When it is not
-  // set, this run uses the TEMP folder.
-  wchar_t folder[MAX_PATH];
-  if (!GetEnvironmentVariableW(L"QVSUPPORT", folder, MAX_PATH) && GetEnvironmentVariableW(L"TEMP", folder, MAX_PATH))
-    SetEnvironmentVariableW(L"QVSUPPORT", folder);
-  std::wprintf(L"Report file: %ls\\velkbug.ini\n", folder);
 
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
   _clsVELKDebuggerA* debugger = nullptr;
