@@ -78,6 +78,12 @@ int wmain() {
   if (FAILED(hr)) {
     // 0x80040154 (class not registered): velk10 of this program's bitness is not registered.
     std::fwprintf(stderr, L"Cannot create clsVELKDebuggerA: 0x%08lX\n", static_cast<unsigned long>(hr));
+    IErrorInfo* info = nullptr;  // what the component said, e.g. which companion it lacks
+    BSTR description = nullptr;
+    if (GetErrorInfo(0, &info) == S_OK && SUCCEEDED(info->GetDescription(&description)) && description)
+      std::fwprintf(stderr, L"%ls\n", description);
+    SysFreeString(description);
+    if (info) info->Release();
     CoUninitialize();
     return 1;
   }
