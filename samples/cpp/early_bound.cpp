@@ -2,7 +2,7 @@
 // calling the debugger through its interface _clsVELKDebuggerA, declared in velk10.h.
 // Build it with the package's include folder (velk10.h, and velk10_i.c for the GUIDs):
 //
-//   MinGW:      g++ -municode -I../../include early_bound.cpp ../../include/velk10_i.c
+//   MinGW:      g++ -municode -static -I../../include early_bound.cpp ../../include/velk10_i.c
 //                   -lole32 -loleaut32 -luuid -o early_bound.exe
 //   Visual C++: cl /EHsc /I..\..\include early_bound.cpp ..\..\include\velk10_i.c
 //                   ole32.lib oleaut32.lib uuid.lib advapi32.lib

@@ -2,7 +2,7 @@
 // calling the debugger by member name through IDispatch, as scripts do. Needs nothing
 // of velk10 at build time.
 //
-//   MinGW:      g++ -municode late_bound.cpp -lole32 -loleaut32 -luuid -o late_bound.exe
+//   MinGW:      g++ -municode -static late_bound.cpp -lole32 -loleaut32 -luuid -o late_bound.exe
 //   Visual C++: cl /EHsc late_bound.cpp ole32.lib oleaut32.lib uuid.lib advapi32.lib
 //
 // Build it for the bitness of the velk10 you registered (register.cmd registers both).
