@@ -218,7 +218,8 @@ TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
   std::vector<PROCESS_INFORMATION> running;
   for (int i = 0; i < kProcesses; ++i) {
     std::wstring command = L"\"" + child + L"\" " + std::to_wstring(kMessages) + L" p" + std::to_wstring(i);
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &process));
