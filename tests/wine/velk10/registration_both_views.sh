@@ -45,14 +45,19 @@ For i = 0 To WScript.Arguments.Count - 1
   Set made = Nothing
 Next
 VBS
-creates() {  # creates 32|64
+creates() {  # creates 32|64 [--]: every class, or with --, none
   local cscript=cscript
   [ "$1" = 32 ] && cscript='C:\windows\syswow64\cscript.exe'
-  "$run" "$cscript" //nologo "Z:${work//\//\\}\\create.vbs" VELK10.clsVELKDebuggerA VELK10.clsVELK10A \
-    TOLVEX10.clsTolvexINIFileHandler1A TOLVEX11.clsTolvex11RunTimeA </dev/null | tr -d '\r' >&2
+  local classes=(VELK10.clsVELKDebuggerA VELK10.clsVELK10A TOLVEX10.clsTolvexINIFileHandler1A TOLVEX11.clsTolvex11RunTimeA)
+  [ "${2:-}" = -- ] && classes=()
+  "$run" "$cscript" //nologo "Z:${work//\//\\}\\create.vbs" ${classes[@]+"${classes[@]}"} </dev/null | tr -d '\r' >&2
   [ "${PIPESTATUS[0]}" = 0 ] || { echo "a $1-bit client cannot create every class" >&2; exit 1; }
 }
 
+# Each bitness's script host registers its own interfaces when it first runs in a new
+# prefix: let both do that before the first snapshot.
+creates 32 --
+creates 64 --
 regsvr 64 unregister
 regsvr 32 unregister  # start from a prefix without either
 owned_keys absent || exit 1
@@ -60,6 +65,11 @@ snapshot before
 regsvr 64 register
 snapshot only64
 owned_keys present || exit 1
+# The 64-bit library registers as the win64 platform's, naming the 64-bit DLL.
+win64_path=$("$run" reg query 'HKCR\TypeLib\{B7367C8F-C5E8-4A04-AA57-24F45F941D77}\1.0\0\win64' /ve </dev/null |
+  tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p')
+wanted="Z:${dlls64[0]//\//\\}"
+[ "${win64_path,,}" = "${wanted,,}" ] || { echo "TypeLib ...\\0\\win64: '$win64_path', expected '$wanted'" >&2; exit 1; }
 regsvr 64 unregister
 snapshot after64
 same before after64 || exit 1
