@@ -4,7 +4,8 @@
 # of the native build, next to this folder) in the given prefix, then runs the pipeline
 # benchmark there, all on one virtual display. Builds nothing. The benchmark clears the
 # Kestrelon settings of that prefix and the prefix's Wine server is restarted: give it a
-# prefix of its own. Exit code 1 when a goal is missed.
+# prefix of its own. Exit code 1 when a goal is missed. The 64-bit build runs in a 64-bit
+# prefix: WINEARCH=win64 bench/run_pipeline.sh <prefix> build/win64.
 # Then it runs a few timed batches once more (VELK_BENCH_COUNT messages, default 50, at
 # 1k entries) with the Wine server tracing every request (WINEDEBUG=+server) and prints
 # the server requests per message of each sink configuration (bench/count_requests.sh);

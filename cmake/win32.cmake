@@ -1,13 +1,29 @@
 # Windows build: the three COM DLLs, the tests that run under Wine, the benchmarks.
 set(VELK_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix" CACHE PATH "private Wine prefix for tests")
+# The 64-bit build's programs run in a 64-bit prefix (whose 32-bit side runs the i686 build's).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VELK_WIN64 ON)
+  set(VELK_WINEARCH win64)
+  set(VELK_WIN32_BUILD "" CACHE PATH "the i686 build beside this one, for the tests of both bitnesses")
+else()
+  set(VELK_WIN64 OFF)
+  set(VELK_WINEARCH win32)
+endif()
 add_compile_options(-Wall -Wextra)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # Everything static: the DLLs need nothing beside them.
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -municode")
 set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -static -Wl,--enable-stdcall-fixup")
 
-set(WIDL i686-w64-mingw32-widl)
-set(WIDL_FLAGS --win32 -I/usr/include/wine/wine/windows -L/usr/lib/i386-linux-gnu/wine/i386-windows)
+# The type libraries are built for the build's own bitness (SYS_WIN32 or SYS_WIN64, v-table
+# offsets for its pointer size), importing stdole2.tlb of the same bitness.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(WIDL x86_64-w64-mingw32-widl)
+  set(WIDL_FLAGS --win64 -I/usr/include/wine/wine/windows -L/usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+else()
+  set(WIDL i686-w64-mingw32-widl)
+  set(WIDL_FLAGS --win32 -I/usr/include/wine/wine/windows -L/usr/lib/i386-linux-gnu/wine/i386-windows)
+endif()
 
 # widl_typelib(<name> <idl>): <name>.tlb, <name>.h and <name>_i.c in the binary dir.
 function(widl_typelib name idl)
@@ -25,7 +41,7 @@ endfunction()
 # wine_test(<name> <command...>): a test that runs under the private Wine prefix.
 function(wine_test name)
   add_test(NAME ${name} COMMAND ${ARGN})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${VELK_WINEPREFIX}")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${VELK_WINEPREFIX};WINEARCH=${VELK_WINEARCH}")
 endfunction()
 
 # GoogleTest, cross-compiled from Debian's source package.

@@ -1,4 +1,4 @@
-# cmake -DWINE_RUN=<tools/wine-run> -DWINEPREFIX=<prefix> -DLOG=<file> -P run_under_wine.cmake -- <program> <args...>
+# cmake -DWINE_RUN=<tools/wine-run> -DWINEPREFIX=<prefix> -DWINEARCH=<win32|win64> -DLOG=<file> -P run_under_wine.cmake -- <program> <args...>
 # Runs a Windows build tool under Wine. Its output goes to LOG, not to the build's own
 # output: the Wine server that the first Wine process starts stays behind and would keep
 # that output open, so a build whose output is piped would never see it end. The log is
@@ -14,6 +14,7 @@ foreach(i RANGE ${last})
   endif()
 endforeach()
 set(ENV{WINEPREFIX} "${WINEPREFIX}")
+set(ENV{WINEARCH} "${WINEARCH}")
 execute_process(
   COMMAND "${WINE_RUN}" ${command}
   INPUT_FILE /dev/null

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds everything, registers the three DLLs in the private Wine prefix,
-# switches the sinks on and runs the sample client, then shows what it recorded.
+# The main job: builds everything, registers the three DLLs of both builds in the private
+# 64-bit Wine prefix (the 32-bit ones on its 32-bit side), switches the sinks on and runs
+# the sample client as a 32-bit and then as a 64-bit process, then shows what the two
+# recorded into the one report file and registry log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -12,15 +14,20 @@ fi
 build=${VELK_BUILD:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELK_WIN32=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" >"$build/main-build.log" 2>&1 || { tail -40 "$build/main-build.log"; exit 1; }
-export WINEPREFIX="$PWD/$build/wineprefix"
+export WINEPREFIX="$PWD/$build/wineprefix64" WINEARCH=win64
 run=tools/wine-run
-win32="$build/win32"
+# The 32-bit programs of a 64-bit prefix; the 64-bit ones are found by name.
+wow64='C:\windows\syswow64\'
 winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
 
 wineserver -k 2>/dev/null || true
-for dll in "$win32/tolvex/runtime/tolvex11.dll" "$win32/tolvex/ini/com/tolvex10.dll" "$win32/com/velk10.dll"; do
-  $run regsvr32 /s "$dll" </dev/null
-  echo "registered $(basename "$dll")"
+for bits in 32 64; do
+  regsvr32=regsvr32
+  [ $bits = 32 ] && regsvr32="${wow64}regsvr32.exe"
+  for dll in tolvex/runtime/tolvex11.dll tolvex/ini/com/tolvex10.dll com/velk10.dll; do
+    $run "$regsvr32" /s "$build/win$bits/$dll" </dev/null
+    echo "registered $(basename "$dll") ($bits-bit)"
+  done
 done
 
 # Sinks on, level 1, kinds dll and exe on, ocx off.
@@ -39,11 +46,15 @@ support="$build/demo-support"
 rm -rf "$support" && mkdir -p "$support"
 # The report file goes to the folder the run-time support component names (QVSUPPORT).
 export QVSUPPORT=$(winpath "$support")
-echo "--- the sample client"
+report() { iconv -f UTF-16 -t UTF-8 "$support/velkbug.ini" | tr -d '\r'; }
+echo "--- the sample client, 32-bit"
+"$run" "${wow64}cscript.exe" //nologo "$(winpath demo/record_messages.vbs)" </dev/null
+first=$(report | sed -n 's/^ *Counter= *\([0-9]*\).*/\1/p' | head -1)
+echo "--- the sample client, 64-bit, against the same report file and registry log"
 "$run" cscript //nologo "$(winpath demo/record_messages.vbs)" </dev/null
 
-echo "--- report file $support/velkbug.ini"
-iconv -f UTF-16 -t UTF-8 "$support/velkbug.ini" | tr -d '\r'
+echo "--- report file $support/velkbug.ini (entries 0 to $((first - 1)) from the 32-bit client, the rest from the 64-bit one)"
+report
 echo "--- registry message log"
 for section in DebuggerAReport DebuggerAReportCo; do
   $run reg query "HKCU\\Software\\VB and VBA Program Settings\\Kestrelon\\Debugger\\$section" </dev/null | tr -d '\r' | grep . || true

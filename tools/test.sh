@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both builds and runs every test (native and under Wine).
+# Installs what is missing, builds every build and runs every test (native and under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -7,9 +7,15 @@ build=${VELK_BUILD:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELK_WIN32=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 # Tests must not lean on a Wine server left over from an earlier run.
-WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
+stop_servers() {
+  local prefix
+  for prefix in wineprefix wineprefix64; do
+    WINEPREFIX="$PWD/$build/$prefix" wineserver -k 2>/dev/null || true
+  done
+}
+stop_servers
 status=0
 # Windows need an X server: one virtual screen for the whole run.
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || status=$?
-WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
+stop_servers
 exit $status

@@ -11,6 +11,21 @@ namespace winkit {
 
 namespace {
 
+// A 32-bit and a 64-bit build of a server register side by side on 64-bit Windows: each
+// writes its class keys in its own registry view and its type library under its own
+// platform subkey. ProgIDs and type library keys are one for both views, and
+// RegisterTypeLib writes (and UnRegisterTypeLib removes) the interface keys in both, so
+// those stay while the other build is still registered.
+#ifdef _WIN64
+constexpr SYSKIND kOwnPlatform = SYS_WIN64;
+constexpr SYSKIND kOtherPlatform = SYS_WIN32;
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+#else
+constexpr SYSKIND kOwnPlatform = SYS_WIN32;
+constexpr SYSKIND kOtherPlatform = SYS_WIN64;
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;  // ignored where there is no other view
+#endif
+
 std::wstring GuidText(const GUID& guid) {
   wchar_t text[40];
   StringFromGUID2(guid, text, 40);
@@ -29,11 +44,15 @@ LSTATUS SetText(const std::wstring& path, const wchar_t* name, const std::wstrin
 
 // The default value of HKCR\path, empty when absent.
 std::wstring ReadText(const std::wstring& path) {
-  wchar_t buffer[64] = {};
-  DWORD size = sizeof buffer - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
     return {};
-  return buffer;
+  std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+  size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
+    return {};
+  text.resize(wcsnlen(text.c_str(), text.size()));
+  return text;
 }
 
 LSTATUS DeleteTree(const std::wstring& path) {
@@ -52,15 +71,55 @@ std::wstring EarlierProgId(const ServerEntry& server, const ClassEntry& entry) {
   return std::wstring(entry.prog_id) + L"." + std::to_wstring(server.major);
 }
 
-// Removes the class's ProgID keys that name it (its own and the one earlier builds
-// wrote beside it) and its CLSID key.
-LSTATUS DeleteClassKeys(const ServerEntry& server, const ClassEntry& entry) {
+// True when HKCR\path exists in the given view (0: this process's own).
+bool KeyExists(const std::wstring& path, REGSAM view = 0) {
+  Key key;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
+
+// The class is registered in the other bitness's view.
+bool OtherViewHasClass(const ClassEntry& entry) {
+  return KeyExists(L"CLSID\\" + GuidText(*entry.clsid) + L"\\InprocServer32", kOtherView);
+}
+
+// HKCR\TypeLib\{libid}\<major>.<minor> (hexadecimal, as RegisterTypeLib writes it).
+std::wstring TypeLibKey(const ServerEntry& server) {
+  wchar_t version[16];
+  swprintf(version, 16, L"%x.%x", server.major, server.minor);
+  return L"TypeLib\\" + GuidText(*server.libid) + L"\\" + version;
+}
+
+// The platform subkey of the library's language-neutral registration.
+std::wstring PlatformKey(const ServerEntry& server, SYSKIND platform) {
+  return TypeLibKey(server) + (platform == SYS_WIN64 ? L"\\0\\win64" : L"\\0\\win32");
+}
+
+enum class ProgIds { kRemove, kKeepForOtherView };
+
+// Removes the class's CLSID key in this view and the ProgID keys that name it (its own
+// and the one earlier builds wrote beside it); with kKeepForOtherView, the ProgID keys
+// stay while the other bitness still registers the class.
+LSTATUS DeleteClassKeys(const ServerEntry& server, const ClassEntry& entry, ProgIds prog_ids) {
   const std::wstring clsid = GuidText(*entry.clsid);
+  LSTATUS status = DeleteTree(L"CLSID\\" + clsid);
+  if (status != ERROR_SUCCESS || (prog_ids == ProgIds::kKeepForOtherView && OtherViewHasClass(entry))) return status;
   for (const std::wstring& prog_id : {std::wstring(entry.prog_id), EarlierProgId(server, entry)}) {
-    LSTATUS status = DeleteProgId(prog_id, clsid);
+    status = DeleteProgId(prog_id, clsid);
     if (status != ERROR_SUCCESS) return status;
   }
-  return DeleteTree(L"CLSID\\" + clsid);
+  return ERROR_SUCCESS;
+}
+
+// Removes this bitness's platform subkey of the type library while the other's stays:
+// the interface keys and the rest of the library's key are still the other's, and its
+// help folder is the other's again.
+LSTATUS DeleteOwnPlatformKey(const ServerEntry& server) {
+  LSTATUS status = DeleteTree(PlatformKey(server, kOwnPlatform));
+  if (status != ERROR_SUCCESS) return status;
+  const std::wstring other_path = ReadText(PlatformKey(server, kOtherPlatform));
+  const size_t folder_end = other_path.find_last_of(L"\\/");
+  if (folder_end == std::wstring::npos || !KeyExists(TypeLibKey(server) + L"\\HELPDIR")) return ERROR_SUCCESS;
+  return SetText(TypeLibKey(server) + L"\\HELPDIR", nullptr, other_path.substr(0, folder_end));
 }
 
 LSTATUS WriteClassKeys(const ServerEntry& server, const ClassEntry& entry, const std::wstring& module) {
@@ -85,7 +144,7 @@ LSTATUS WriteClassKeys(const ServerEntry& server, const ClassEntry& entry, const
   };
   // Written afresh, so that nothing an earlier registration left (another ProgID, a
   // CurVer pointing to it) stays beside these entries.
-  LSTATUS status = DeleteClassKeys(server, entry);
+  LSTATUS status = DeleteClassKeys(server, entry, ProgIds::kRemove);
   for (const auto& v : values) {
     if (status != ERROR_SUCCESS) break;
     status = SetText(v.path, v.name, v.value);
@@ -122,12 +181,17 @@ HRESULT RegisterServer(const ServerEntry& server) {
 HRESULT UnregisterServer(const ServerEntry& server) {
   HRESULT result = S_OK;
   for (size_t i = 0; i < server.class_count; ++i)
-    if (DeleteClassKeys(server, server.classes[i]) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
-  // Also removes the interface keys that RegisterTypeLib wrote.
+    if (DeleteClassKeys(server, server.classes[i], ProgIds::kKeepForOtherView) != ERROR_SUCCESS)
+      result = SELFREG_E_CLASS;
+  if (KeyExists(PlatformKey(server, kOtherPlatform))) {
+    if (DeleteOwnPlatformKey(server) != ERROR_SUCCESS) result = SELFREG_E_TYPELIB;
+    return result;
+  }
+  // The last registration: also removes the interface keys that RegisterTypeLib wrote.
   Bstr registered_path;
   if (SUCCEEDED(QueryPathOfRegTypeLib(*server.libid, server.major, server.minor, LOCALE_NEUTRAL,
                                       registered_path.put())) &&
-      FAILED(UnRegisterTypeLib(*server.libid, server.major, server.minor, LOCALE_NEUTRAL, SYS_WIN32)))
+      FAILED(UnRegisterTypeLib(*server.libid, server.major, server.minor, LOCALE_NEUTRAL, kOwnPlatform)))
     result = SELFREG_E_TYPELIB;
   return result;
 }

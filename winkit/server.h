@@ -12,6 +12,12 @@
 // keys marshalled through it (ProxyStubClsid32 {00020424-0000-0000-C000-000000000046}).
 // Unregistration removes these. Both remove the <ProgID>.<major> key that earlier builds
 // wrote as well, and leave a ProgID key alone when it names another class.
+//
+// The 32-bit and the 64-bit build of a DLL register side by side: each in its own view
+// of the CLSID keys and under its own platform subkey of the type library (win32,
+// win64). The views share the ProgID and TypeLib keys, and the interface keys belong to
+// both, so unregistering one build keeps those while the other is registered (and gives
+// the library's HELPDIR back to it); the last one removes them.
 #include <windows.h>
 
 #include <cstddef>

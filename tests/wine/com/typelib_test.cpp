@@ -18,6 +18,8 @@ namespace velk_com_test {
 namespace {
 
 constexpr WORD kIDispatchVtblSize = 7 * sizeof(void*);
+// Each build's library describes its own platform (SYS_WIN64: v-table slots of 8 bytes).
+constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 
 class Velk10TypeLib : public testing::Test {
  protected:
@@ -73,7 +75,7 @@ TEST_F(Velk10TypeLib, LibraryIdentity) {
   EXPECT_EQ(kLibId, attr->guid);
   EXPECT_EQ(LIBID_VELK10, attr->guid) << "identifiers file";
   EXPECT_EQ(0u, attr->lcid);
-  EXPECT_EQ(SYS_WIN32, attr->syskind);
+  EXPECT_EQ(kSysKind, attr->syskind);
   EXPECT_EQ(1, attr->wMajorVerNum);
   EXPECT_EQ(0, attr->wMinorVerNum);
   lib_->ReleaseTLibAttr(attr);
@@ -235,7 +237,7 @@ TEST_F(Velk10TypeLib, VtableViewMembers) {
     EXPECT_EQ(want.kind, f->invkind);
     EXPECT_EQ(FUNC_PUREVIRTUAL, f->funckind);
     EXPECT_EQ(CC_STDCALL, f->callconv);
-    EXPECT_EQ(static_cast<SHORT>(kIDispatchVtblSize + 4 * i), f->oVft);
+    EXPECT_EQ(static_cast<SHORT>(kIDispatchVtblSize + sizeof(void*) * i), f->oVft);
     EXPECT_EQ(0, f->wFuncFlags);
     EXPECT_EQ(VT_HRESULT, f->elemdescFunc.tdesc.vt);
     ASSERT_EQ(static_cast<SHORT>(want.params.size()), f->cParams);
@@ -273,7 +275,7 @@ TEST_F(Velk10TypeLib, ParameterNames) {
   Ref<ITypeInfo> bound;
   DESCKIND kind = DESCKIND_NONE;
   BINDPTR bind = {};
-  ASSERT_EQ(S_OK, comp->Bind(const_cast<LPOLESTR>(L"AppObj"), LHashValOfNameSys(SYS_WIN32, 0, L"AppObj"),
+  ASSERT_EQ(S_OK, comp->Bind(const_cast<LPOLESTR>(L"AppObj"), LHashValOfNameSys(kSysKind, 0, L"AppObj"),
                              INVOKE_PROPERTYPUTREF, bound.Put(), &kind, &bind));
   ASSERT_EQ(DESCKIND_FUNCDESC, kind);
   EXPECT_EQ(INVOKE_PROPERTYPUTREF, bind.lpfuncdesc->invkind);

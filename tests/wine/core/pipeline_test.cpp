@@ -224,6 +224,25 @@ std::wstring ThroughUnixDrive(const std::wstring& folder) {
   return spelled;
 }
 
+
+// The logging programs: four of this build's pipeline_child, or the ones that
+// VELK_PIPELINE_CHILDREN lists (separated by '|'), such as two of each bitness.
+std::vector<std::wstring> Children() {
+  wchar_t listed[4096] = {};
+  std::vector<std::wstring> children;
+  DWORD length = GetEnvironmentVariableW(L"VELK_PIPELINE_CHILDREN", listed, 4096);
+  if (length > 0 && length < 4096) {
+    std::wstring rest = listed;
+    for (size_t bar; (bar = rest.find(L'|')) != std::wstring::npos; rest.erase(0, bar + 1))
+      children.push_back(rest.substr(0, bar));
+    children.push_back(rest);
+    return children;
+  }
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return std::vector<std::wstring>(4, std::filesystem::path(self).parent_path().wstring() + L"\\pipeline_child.exe");
+}
+
 // Several processes logging at once never share an entry number or a report key, also
 // when each names the report folder its own way: as it is, with a trailing separator, in
 // other letter case, through another drive.
@@ -231,19 +250,21 @@ TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
   AcceptLevel1Dll();
   Store(cat::kDebuggerShell, u"1");
   Store(cat::kDebuggerRegistry, u"1");
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring child = std::filesystem::path(self).parent_path().wstring() + L"\\pipeline_child.exe";
+  const std::vector<std::wstring> children = Children();
+  const int processes = static_cast<int>(children.size());
+  // 300 messages each from this build's four, 500 from a listed set.
+  const int messages = GetEnvironmentVariableW(L"VELK_PIPELINE_CHILDREN", nullptr, 0) ? 500 : 300;
   std::wstring upper = folder_;
   CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
   const std::wstring spellings[] = {folder_, folder_ + L"\\", upper, ThroughUnixDrive(folder_)};
   ASSERT_EQ(spellings[3].rfind(L"Z:\\", 0), 0u) << spellings[3];
-  constexpr int kProcesses = 4, kMessages = 300;
   std::vector<PROCESS_INFORMATION> running;
-  for (int i = 0; i < kProcesses; ++i) {
-    SetEnvironmentVariableW(L"QVSUPPORT", spellings[i].c_str());  // inherited by the child
-    std::wstring command = L"\"" + child + L"\" " + std::to_wstring(kMessages) + L" p" + std::to_wstring(i);
-    STARTUPINFOW startup{sizeof startup};
+  for (int i = 0; i < processes; ++i) {
+    const std::wstring& child = children[static_cast<size_t>(i)];
+    SetEnvironmentVariableW(L"QVSUPPORT", spellings[i % 4].c_str());  // inherited by the child
+    std::wstring command = L"\"" + child + L"\" " + std::to_wstring(messages) + L" p" + std::to_wstring(i);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &process));
@@ -259,21 +280,21 @@ TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
     CloseHandle(process.hThread);
   }
 
-  constexpr int kTotal = kProcesses * kMessages;
-  EXPECT_EQ(Profile(L"DebuggerA", L"Counter"), std::to_wstring(kTotal));
+  const int total = processes * messages;
+  EXPECT_EQ(Profile(L"DebuggerA", L"Counter"), std::to_wstring(total));
   std::set<std::wstring> lines;
-  for (int i = 0; i < kTotal; ++i) lines.insert(Profile(L"DebuggerAReport", std::to_wstring(i).c_str()));
-  EXPECT_EQ(lines.size(), static_cast<size_t>(kTotal));
+  for (int i = 0; i < total; ++i) lines.insert(Profile(L"DebuggerAReport", std::to_wstring(i).c_str()));
+  EXPECT_EQ(lines.size(), static_cast<size_t>(total));
   EXPECT_EQ(lines.count(L"<none>"), 0u);
 
   Text key = u"AAAA";
   std::set<Text> logged;
-  for (int i = 0; i < kTotal; ++i) {
+  for (int i = 0; i < total; ++i) {
     key = component::NextReportKey(key);
     logged.insert(Logged(cat::kSectionReport, key));
   }
   EXPECT_EQ(Logged(cat::kSectionReport, cat::kDebuggerAKS), key);
-  EXPECT_EQ(logged.size(), static_cast<size_t>(kTotal));
+  EXPECT_EQ(logged.size(), static_cast<size_t>(total));
   EXPECT_EQ(logged.count(u"<none>"), 0u);
 }
 

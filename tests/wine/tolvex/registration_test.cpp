@@ -76,7 +76,9 @@ TEST(Registration, DllStaysLoadedWhileObjectsFactoriesOrLocksLive) {
     const std::wstring path = ClassesValue(L"CLSID\\" + GuidText(*server.clsid) + L"\\InprocServer32");
     HMODULE module = LoadLibraryW(path.c_str());
     ASSERT_NE(module, nullptr);
-    auto can_unload = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(module, "DllCanUnloadNow"));
+    // Through the generic function pointer type: FARPROC's return type is pointer-sized.
+    auto can_unload =
+        reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
     ASSERT_NE(can_unload, nullptr);
     EXPECT_EQ(can_unload(), S_OK);
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # regsvr.sh <wine-run> register|unregister <dll>...
-# Registers (or unregisters) each DLL with regsvr32 in the private prefix.
+# Registers (or unregisters) each DLL with regsvr32 in the private prefix; REGSVR32 names
+# another regsvr32 (the 32-bit one of a 64-bit prefix: C:\windows\syswow64\regsvr32.exe).
 set -u
 run=$1 mode=$2
 shift 2
 flag=
 [ "$mode" = unregister ] && flag=/u
 for dll in "$@"; do
-  if ! "$run" regsvr32 /s $flag "$dll" </dev/null >/dev/null 2>&1; then
+  if ! "$run" "${REGSVR32:-regsvr32}" /s $flag "$dll" </dev/null >/dev/null 2>&1; then
     echo "regsvr32 $flag $dll failed" >&2
     exit 1
   fi

@@ -79,7 +79,8 @@ TEST_F(OptionsDialogUi, FrameControlsTabOrderFocusAndTooltip) {
       if (GetDlgCtrlID(GetNextDlgTabItem(dialog, GetDlgItem(dialog, stops[i]), FALSE)) != stops[(i + 1) % stops.size()])
         problems.push_back(L"tab order after " + std::to_wstring(stops[i]));
 
-    GUITHREADINFO thread{sizeof thread};
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
     focus = TextOf(thread.hwndFocus);
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog, settings::kIdLabel1), WM_GETFONT, 0, 0)),
