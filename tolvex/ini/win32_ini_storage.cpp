@@ -135,7 +135,7 @@ class Win32IniStorage : public IniStorage {
 
   IniStamp Stamp() override {
     IniStamp stamp;
-    if (file_ && winkit::FileWasReplaced(file_.get(), path_) && !held_) file_.reset();
+    if (file_ && !held_ && winkit::FileWasReplaced(file_.get(), path_)) file_.reset();  // held: checked when locked
     if (!file_ && !Open(false)) return stamp;
     FILE_STANDARD_INFO standard{};
     FILE_BASIC_INFO basic{};
@@ -159,6 +159,7 @@ class Win32IniStorage : public IniStorage {
 
   std::optional<std::string> Load() override {
     DropDeadSideFile();
+    DeleteFileW((RedoName() + L"-part").c_str());  // an unfinished record (see LandLeftRedo())
     if (!file_) return std::nullopt;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file_.get(), &size)) throw FileError(GetLastError(), L"reading the INI file");
@@ -240,11 +241,12 @@ class Win32IniStorage : public IniStorage {
   }
 
   // Lands what a replacement killed half-way left in its redo record (called under the
-  // lock, so no live replacement is writing one), and drops a record that was never
-  // finished: the file still holds the content from before that replacement.
+  // lock, so no live replacement is writing one). A record that was never finished
+  // (`-part`) is left to the next full read: the file still holds the content from
+  // before that replacement.
   void LandLeftRedo() {
     const std::wstring redo = RedoName();
-    DeleteFileW((redo + L"-part").c_str());
+    if (GetFileAttributesW(redo.c_str()) == INVALID_FILE_ATTRIBUTES) return;  // the usual case: one look
     winkit::Handle record(CreateFileW(redo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!record) return;
