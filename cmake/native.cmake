@@ -70,6 +70,9 @@ if(VELK_WIN32 AND VELK_WIN64)
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON
     DEPENDS win32)
+  # The release package takes its DLLs into x64/ (cmake/package.cmake).
+  set(VELK_PACKAGE_X64_DLLS ${VELK_WIN64_BUILD}/com/velk10.dll ${VELK_WIN64_BUILD}/tolvex/ini/com/tolvex10.dll
+                            ${VELK_WIN64_BUILD}/tolvex/runtime/tolvex11.dll)
   file(WRITE ${CMAKE_BINARY_DIR}/win64-tests.cmake "subdirs(\"${VELK_WIN64_BUILD}\")\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/win64-tests.cmake)
 endif()

@@ -38,6 +38,16 @@ function(widl_typelib name idl)
     VERBATIM)
 endfunction()
 
+# dll_resources(<target> <name> <description>): adds <name>.rc, configured from
+# cmake/dll.rc.in in the binary dir beside <name>.tlb, which it embeds with the version
+# resource (the project's version, <description> as FileDescription).
+function(dll_resources target name description)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/dll.rc.in ${rc} @ONLY)
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${name}.tlb)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
+
 # wine_test(<name> <command...>): a test that runs under the private Wine prefix.
 function(wine_test name)
   add_test(NAME ${name} COMMAND ${ARGN})

@@ -39,3 +39,6 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* out) {
 STDAPI DllCanUnloadNow() { return winkit::CanUnloadModule(); }
 STDAPI DllRegisterServer() { return winkit::RegisterServer(kServer); }
 STDAPI DllUnregisterServer() { return winkit::UnregisterServer(kServer); }
+STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+  return winkit::InstallServer(kServer, install, command_line);
+}

@@ -18,6 +18,10 @@
 // win64). The views share the ProgID and TypeLib keys, and the interface keys belong to
 // both, so unregistering one build keeps those while the other is registered (and gives
 // the library's HELPDIR back to it); the last one removes them.
+//
+// For the user (Scope::kUser, what DllInstall does with the command line "user") the same
+// class and ProgID keys go under HKCU\Software\Classes instead of HKCR, and the type
+// library is registered with RegisterTypeLibForUser; nothing is written machine-wide.
 #include <windows.h>
 
 #include <cstddef>
@@ -42,7 +46,14 @@ struct ServerEntry {
 };
 
 HRESULT GetClassObject(const ServerEntry& server, REFCLSID clsid, REFIID riid, void** out);
-HRESULT RegisterServer(const ServerEntry& server);
-HRESULT UnregisterServer(const ServerEntry& server);
+// Where the entries go: HKCR (DllRegisterServer) or HKCU\Software\Classes.
+enum class Scope { kMachine, kUser };
+
+HRESULT RegisterServer(const ServerEntry& server, Scope scope = Scope::kMachine);
+HRESULT UnregisterServer(const ServerEntry& server, Scope scope = Scope::kMachine);
+// DllInstall: the command line "user" (regsvr32 /n /i:user) registers or unregisters for
+// the user; "machine" or none does what DllRegisterServer and DllUnregisterServer do;
+// anything else is refused with E_INVALIDARG.
+HRESULT InstallServer(const ServerEntry& server, BOOL install, const wchar_t* command_line);
 
 }  // namespace winkit

@@ -81,7 +81,8 @@ TEST(Registration, VersionResourceAndExportsByName) {
 
   HMODULE module = LoadLibraryW(dll.c_str());
   ASSERT_NE(module, nullptr);
-  for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"})
+  for (const char* name :
+       {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer", "DllInstall"})
     EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
   FreeLibrary(module);
 }
