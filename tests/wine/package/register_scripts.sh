@@ -34,6 +34,8 @@ script() {
   [ "$status" = "$wanted" ] || fail "$name.cmd $*: exit code $status, expected $wanted: $(cat "$work/$name.out")"
 }
 
+# Every Windows user profile has these containers; a fresh Wine prefix has not yet.
+"$run" reg add 'HKCU\Software\Classes\CLSID' /f </dev/null >/dev/null 2>&1
 # Nothing registered to begin with, machine-wide or for the user.
 "$here/../tolvex/regsvr.sh" "$run" unregister "$@" || exit 1
 for dll in "$@"; do "$run" regsvr32 /s /u /n /i:user "$dll" </dev/null >/dev/null 2>&1; done

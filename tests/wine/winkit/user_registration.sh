@@ -58,6 +58,8 @@ interfaces_of() {
 
 dlls=("$@")
 "$regsvr" "$run" unregister "${dlls[@]}" || exit 1  # nothing registered machine-wide to begin with
+# Every Windows user profile has these containers; a fresh Wine prefix has not yet.
+"$run" reg add 'HKCU\Software\Classes\CLSID' /f </dev/null >/dev/null 2>&1
 for i in "${!table[@]}"; do
   set -- ${table[$i]}
   name=$1 libid=$2 dll=$(realpath "${dlls[$i]}")
