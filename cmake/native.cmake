@@ -39,40 +39,35 @@ endif()
 
 option(VELK_WIN32 "Also build the Windows DLLs (MinGW) and run their tests under Wine" ON)
 option(VELK_WIN64 "With VELK_WIN32, also build the DLLs for 64-bit clients and run their tests" ON)
-if(VELK_WIN32)
-  include(ExternalProject)
-  set(VELK_WIN32_BUILD ${CMAKE_BINARY_DIR}/win32)
-  ExternalProject_Add(win32
+# mingw_build(<name> <toolchain> <prefix> [cmake arguments...]): the MinGW build <name> of
+# these sources in build/<name>, its Wine tests in <prefix>, all in one ctest run.
+function(mingw_build name toolchain prefix)
+  ExternalProject_Add(${name}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${VELK_WIN32_BUILD}
-    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+    BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}
                -DCMAKE_BUILD_TYPE=Release
-               -DVELK_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix
+               -DVELK_WINEPREFIX=${CMAKE_BINARY_DIR}/${prefix}
+               ${ARGN}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)
-  # One ctest run covers both builds.
-  file(WRITE ${CMAKE_BINARY_DIR}/win32-tests.cmake "subdirs(\"${VELK_WIN32_BUILD}\")\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/win32-tests.cmake)
+  file(WRITE ${CMAKE_BINARY_DIR}/${name}-tests.cmake "subdirs(\"${CMAKE_BINARY_DIR}/${name}\")\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/${name}-tests.cmake)
+endfunction()
+
+if(VELK_WIN32)
+  include(ExternalProject)
+  set(VELK_WIN32_BUILD ${CMAKE_BINARY_DIR}/win32)
+  mingw_build(win32 mingw-i686.cmake wineprefix)
 endif()
 if(VELK_WIN32 AND VELK_WIN64)
   # The same sources for 64-bit clients, tested in a 64-bit prefix of their own, whose
   # 32-bit side also runs the i686 build's programs (tests of both bitnesses together).
   set(VELK_WIN64_BUILD ${CMAKE_BINARY_DIR}/win64)
-  ExternalProject_Add(win64
-    SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${VELK_WIN64_BUILD}
-    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.cmake
-               -DCMAKE_BUILD_TYPE=Release
-               -DVELK_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix64
-               -DVELK_WIN32_BUILD=${VELK_WIN32_BUILD}
-    INSTALL_COMMAND ""
-    BUILD_ALWAYS ON
-    USES_TERMINAL_BUILD ON
-    DEPENDS win32)
+  mingw_build(win64 mingw-x86_64.cmake wineprefix64 -DVELK_WIN32_BUILD=${VELK_WIN32_BUILD})
+  ExternalProject_Add_StepDependencies(win64 configure win32)
   # The release package takes its DLLs into x64/ (cmake/package.cmake).
   set(VELK_PACKAGE_X64_DLLS ${VELK_WIN64_BUILD}/com/velk10.dll ${VELK_WIN64_BUILD}/tolvex/ini/com/tolvex10.dll
                             ${VELK_WIN64_BUILD}/tolvex/runtime/tolvex11.dll)
-  file(WRITE ${CMAKE_BINARY_DIR}/win64-tests.cmake "subdirs(\"${VELK_WIN64_BUILD}\")\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/win64-tests.cmake)
 endif()
