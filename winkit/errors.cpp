@@ -1,6 +1,7 @@
 #include "winkit/errors.h"
 
 #include "winkit/handles.h"
+#include "winkit/wide_text.h"
 
 namespace winkit {
 
@@ -27,6 +28,17 @@ void FillExcepInfo(HRESULT result, EXCEPINFO* info, const wchar_t* source) noexc
   }
   if (!info->bstrSource) info->bstrSource = SysAllocString(source);
   if (info->wCode == 0) info->scode = result;
+}
+
+common::Text SystemMessage(DWORD code) {
+  wchar_t* message = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  if (!message) return {};
+  common::Text text(TextOf(message));
+  LocalFree(message);
+  while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) text.pop_back();
+  return text;
 }
 
 }  // namespace winkit

@@ -18,6 +18,10 @@ HRESULT RaiseError(const common::AutomationError& error, REFIID iid, const wchar
 // call published on this thread; source stands in when the call published none.
 void FillExcepInfo(HRESULT result, EXCEPINFO* info, const wchar_t* source) noexcept;
 
+// The platform's text for a system error or failure code, without its trailing line
+// break; empty when the platform has none.
+common::Text SystemMessage(DWORD code);
+
 // Runs body, converting whatever it throws into a failure code with error information.
 template <class Body>
 HRESULT Guard(REFIID iid, const wchar_t* source, Body&& body) noexcept {

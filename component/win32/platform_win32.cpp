@@ -10,6 +10,7 @@
 #include "viewer/win32/live_message_window.h"
 #include "viewer/win32/report_viewer_window.h"
 #include "winkit/file_lock.h"
+#include "winkit/wide_text.h"
 
 namespace component {
 
@@ -36,8 +37,7 @@ Text VariantValueFormat::TextOf(const Value& value) {
 
 int Win32MessageBoxes::Show(TextView text, TextView title, uint32_t style) {
   Text body(text), caption(title);
-  return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(body.c_str()),
-                     reinterpret_cast<const wchar_t*>(caption.c_str()), style | MB_TASKMODAL);
+  return MessageBoxW(nullptr, winkit::Wide(body), winkit::Wide(caption), style | MB_TASKMODAL);
 }
 
 Value::Date LocalClock::Now() {
@@ -70,7 +70,7 @@ struct SharedLockState {
 
 constexpr DWORD kHolderCheckMilliseconds = 100;
 
-const wchar_t* W(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+const wchar_t* W(const Text& text) { return winkit::Wide(text); }
 
 common::AutomationError ReportFileLockedError() {
   return common::AutomationError(common::error_number::kPathFileAccess,

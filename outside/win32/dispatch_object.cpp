@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "outside/win32/variant_value.h"
+#include "winkit/errors.h"
 
 namespace outside {
 
@@ -20,14 +21,8 @@ Text TextOfBstr(BSTR text) {
 }
 
 Text SystemMessage(HRESULT result) {
-  wchar_t* message = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-  if (!message) return u"Automation error";
-  Text text(reinterpret_cast<const char16_t*>(message));
-  LocalFree(message);
-  while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) text.pop_back();
-  return text;
+  Text text = winkit::SystemMessage(static_cast<DWORD>(result));
+  return text.empty() ? Text(u"Automation error") : text;
 }
 
 // Variants that Invoke fills and that must be cleared whatever happens.

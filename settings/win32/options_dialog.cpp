@@ -6,6 +6,7 @@
 
 #include "common/automation_error.h"
 #include "viewer/win32/live_message_window.h"
+#include "winkit/wide_text.h"
 
 namespace settings {
 
@@ -38,7 +39,7 @@ constexpr int kLevelListRows = 6;  // room of the dropped-down level list, in it
 using viewer::TwipsToPixelsX;
 using viewer::TwipsToPixelsY;
 
-const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+using winkit::Wide;
 
 DWORD StyleOf(const OptionsControlLayout& control) {
   DWORD style = WS_CHILD | WS_VISIBLE | WS_GROUP;
@@ -182,7 +183,7 @@ void OptionsDialogWin32::FillLevelList(const std::array<const char16_t*, 2>& ite
   HWND list = Control(kIdCmbLevel);
   SendMessageW(list, CB_RESETCONTENT, 0, 0);
   for (const char16_t* item : items)
-    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(reinterpret_cast<const wchar_t*>(item)));
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(common::TextView(item))));
 }
 
 Text OptionsDialogWin32::LevelText() const {

@@ -1,26 +1,20 @@
 #include "settings/win32/registry_settings_store.h"
 
 #include "common/automation_error.h"
+#include "winkit/errors.h"
+#include "winkit/wide_text.h"
 
 namespace settings {
 
 namespace {
 
-const wchar_t* W(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 constexpr REGSAM kAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_NOTIFY;
 
 common::AutomationError RegistryError(LONG status, const Text& what) {
-  wchar_t* message = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 static_cast<DWORD>(status), 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
   Text text = what;
-  if (message) {
-    text += u": ";
-    text += reinterpret_cast<const char16_t*>(message);
-    LocalFree(message);
-    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) text.pop_back();
-  }
+  Text message = winkit::SystemMessage(static_cast<DWORD>(status));
+  if (!message.empty()) text += u": " + message;
   return common::AutomationError::FromResult(HRESULT_FROM_WIN32(static_cast<DWORD>(status)), text);
 }
 
@@ -29,7 +23,7 @@ common::AutomationError RegistryError(LONG status, const Text& what) {
 std::optional<Text> QueryText(HKEY key, const Text& name, LONG& status) {
   char16_t small[256];
   DWORD type = 0, bytes = sizeof small;
-  status = RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(small), &bytes);
+  status = RegQueryValueExW(key, winkit::Wide(name), nullptr, &type, reinterpret_cast<BYTE*>(small), &bytes);
   Text value;
   if (status == ERROR_SUCCESS) {
     value.assign(small, bytes / sizeof(char16_t));
@@ -37,7 +31,7 @@ std::optional<Text> QueryText(HKEY key, const Text& name, LONG& status) {
     for (;;) {
       value.assign(bytes / sizeof(char16_t) + 1, u'\0');
       DWORD got = static_cast<DWORD>(value.size() * sizeof(char16_t));
-      status = RegQueryValueExW(key, W(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got);
+      status = RegQueryValueExW(key, winkit::Wide(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got);
       if (status == ERROR_MORE_DATA) {  // grown in between: ask again
         bytes = got;
         continue;
@@ -83,9 +77,9 @@ RegistrySettingsStore::Section* RegistrySettingsStore::Open(TextView app, TextVi
   auto it = sections_.find(folded);
   if (it != sections_.end()) return &it->second;
   Section fresh;
-  LONG status = create ? RegCreateKeyExW(HKEY_CURRENT_USER, W(path), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
+  LONG status = create ? RegCreateKeyExW(HKEY_CURRENT_USER, winkit::Wide(path), 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess,
                                          nullptr, fresh.key.put(), nullptr)
-                       : RegOpenKeyExW(HKEY_CURRENT_USER, W(path), 0, kAccess, fresh.key.put());
+                       : RegOpenKeyExW(HKEY_CURRENT_USER, winkit::Wide(path), 0, kAccess, fresh.key.put());
   if (status != ERROR_SUCCESS) {
     if (create) throw RegistryError(status, u"Cannot create the settings key");
     return nullptr;
@@ -181,7 +175,7 @@ void RegistrySettingsStore::WriteSetting(TextView app, TextView section, TextVie
   data.push_back(u'\0');
   for (int attempt = 0;; ++attempt) {
     Section* open = Open(app, section, true);
-    LONG status = RegSetValueExW(open->key.get(), W(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+    LONG status = RegSetValueExW(open->key.get(), winkit::Wide(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
                                  static_cast<DWORD>(data.size() * sizeof(char16_t)));
     if (status == ERROR_KEY_DELETED && attempt == 0) {
       Forget(app, section);

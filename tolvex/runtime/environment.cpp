@@ -6,6 +6,7 @@
 
 #include "common/automation_error.h"
 #include "winkit/handles.h"
+#include "winkit/wide_text.h"
 
 namespace tolvex {
 
@@ -13,12 +14,12 @@ namespace {
 
 using common::Text;
 
-const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+using winkit::Wide;
 
 Text ProcessValue(const Text& name) {
   Text value(256, u'\0');
   for (;;) {
-    DWORD n = GetEnvironmentVariableW(Wide(name), reinterpret_cast<wchar_t*>(value.data()),
+    DWORD n = GetEnvironmentVariableW(Wide(name), Wide(value),
                                       static_cast<DWORD>(value.size()));
     if (n == 0) return {};  // not set, or set to nothing
     if (n < value.size()) {

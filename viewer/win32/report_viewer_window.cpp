@@ -7,6 +7,7 @@
 #include "component/error_report.h"
 #include "viewer/win32/form_support.h"
 #include "viewer/win32/live_message_window.h"
+#include "winkit/wide_text.h"
 
 namespace viewer {
 
@@ -17,7 +18,7 @@ constexpr DWORD kExStyle = 0;
 constexpr DWORD kListStyle =
     WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
 
-const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+using winkit::Wide;
 
 bool KeyIsDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
@@ -25,13 +26,13 @@ bool KeyIsDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
 std::string LocaleCollation::SortKey(TextView text) const {
   if (text.empty()) return std::string();
-  const auto* source = reinterpret_cast<const wchar_t*>(text.data());
+  const auto* source = Wide(text);
   const int length = static_cast<int>(text.size());
   constexpr DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
   int bytes = LCMapStringW(LOCALE_USER_DEFAULT, flags, source, length, nullptr, 0);
   if (bytes <= 0) return OrdinalIgnoreCaseCollation().SortKey(text);
   std::string key(static_cast<size_t>(bytes), '\0');
-  LCMapStringW(LOCALE_USER_DEFAULT, flags, source, length, reinterpret_cast<wchar_t*>(key.data()), bytes);
+  LCMapStringW(LOCALE_USER_DEFAULT, flags, source, length, reinterpret_cast<wchar_t*>(key.data()), bytes);  // LCMAP_SORTKEY writes bytes
   while (!key.empty() && key.back() == '\0') key.pop_back();  // the terminator orders nothing
   return key;
 }
@@ -240,7 +241,7 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
         size_t position = (start + k) % count;
         TextView id = rows_.Cell(position, 0);
         if (id.size() >= typed.size() &&
-            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, reinterpret_cast<const wchar_t*>(id.data()),
+            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Wide(id),
                            static_cast<int>(typed.size()), Wide(typed), static_cast<int>(typed.size())) == CSTR_EQUAL)
           return static_cast<LRESULT>(position);
       }

@@ -1,0 +1,18 @@
+#pragma once
+// The portable code's text and the platform's wide strings hold the same UTF-16 code
+// units: these views convert without copying.
+#include <windows.h>
+
+#include "common/text.h"
+
+namespace winkit {
+
+inline const wchar_t* Wide(const common::Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+inline const wchar_t* Wide(common::TextView text) { return reinterpret_cast<const wchar_t*>(text.data()); }
+inline wchar_t* Wide(common::Text& text) { return reinterpret_cast<wchar_t*>(text.data()); }
+inline common::TextView TextOf(const wchar_t* text, size_t length) {
+  return common::TextView(reinterpret_cast<const char16_t*>(text), length);
+}
+inline common::TextView TextOf(const wchar_t* text) { return TextOf(text, text ? wcslen(text) : 0); }
+
+}  // namespace winkit
