@@ -5,7 +5,7 @@
 #include "com/add_debug_message_call.h"
 #include "com/thread_context.h"
 #include "component/lifecycle.h"
-#include "outside/win32/dispatch_object.h"
+#include "outside/win32/dispatch_client.h"
 #include "outside/win32/variant_value.h"
 #include "velk10.h"
 #include "winkit/dispatch.h"
@@ -44,13 +44,13 @@ class DebuggerObject final : public winkit::DispatchObject<_clsVELKDebuggerA> {
     if (!out) return E_POINTER;
     *out = nullptr;
     return Guard([&] {
-      auto* object = dynamic_cast<outside::DispatchObject*>(debugger_->AppObj().get());
+      auto* object = dynamic_cast<outside::DispatchClient*>(debugger_->AppObj().get());
       if (object) (*out = object->dispatch())->AddRef();
     });
   }
   HRESULT STDMETHODCALLTYPE putref_AppObj(IDispatch* value) override {
     return Guard([&] {
-      debugger_->SetAppObj(value ? std::make_shared<outside::DispatchObject>(value) : outside::ObjectRef());
+      debugger_->SetAppObj(value ? std::make_shared<outside::DispatchClient>(value) : outside::ObjectRef());
     });
   }
 

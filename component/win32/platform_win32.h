@@ -3,7 +3,7 @@
 // ProgID, variant text forms under the user's locale, and message boxes.
 #include "component/platform.h"
 #include "component/win32/report_file_actions.h"
-#include "outside/win32/dispatch_object.h"
+#include "outside/win32/dispatch_client.h"
 #include "settings/win32/registry_settings_store.h"
 
 namespace component {

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "outside/win32/dispatch_object.h"
+#include "outside/win32/dispatch_client.h"
 
 namespace component {
 

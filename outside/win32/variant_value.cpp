@@ -3,22 +3,14 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "outside/win32/dispatch_object.h"
+#include "outside/win32/dispatch_client.h"
+#include "winkit/handles.h"
 
 namespace outside {
 
 namespace {
 
-BSTR AllocText(const Text& text) {
-  BSTR out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
-  if (!out) throw common::AutomationError(7, u"Out of memory");
-  return out;
-}
-
-Text TextOfBstr(BSTR text) {
-  if (!text) return Text();
-  return Text(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
-}
+using winkit::Bstr;
 
 Value ArrayValue(const VARIANT& in) {
   SAFEARRAY* array = V_ARRAY(&in);
@@ -31,21 +23,14 @@ Value ArrayValue(const VARIANT& in) {
   VARTYPE type = V_VT(&in) & VT_TYPEMASK;
   for (LONG i = lower; i <= upper; ++i) {
     if (type == VT_BSTR) {
-      BSTR item = nullptr;
-      if (FAILED(SafeArrayGetElement(array, &i, &item))) throw common::AutomationError(13, u"Type mismatch");
-      out.items.push_back(TextOfBstr(item));
-      SysFreeString(item);
+      Bstr item;
+      if (FAILED(SafeArrayGetElement(array, &i, item.put()))) throw common::AutomationError(13, u"Type mismatch");
+      out.items.push_back(item.text());
     } else if (type == VT_VARIANT) {
-      VARIANT item;
-      VariantInit(&item);
-      if (FAILED(SafeArrayGetElement(array, &i, &item))) throw common::AutomationError(13, u"Type mismatch");
-      VARIANT text;
-      VariantInit(&text);
-      HRESULT hr = VariantChangeType(&text, &item, 0, VT_BSTR);
-      VariantClear(&item);
-      if (FAILED(hr)) throw ErrorFromResult(hr);
-      out.items.push_back(TextOfBstr(V_BSTR(&text)));
-      VariantClear(&text);
+      winkit::Variant item, text;
+      if (FAILED(SafeArrayGetElement(array, &i, item.get()))) throw common::AutomationError(13, u"Type mismatch");
+      if (HRESULT hr = VariantChangeType(text.get(), item.get(), 0, VT_BSTR); FAILED(hr)) throw ErrorFromResult(hr);
+      out.items.push_back(Bstr::ToText(V_BSTR(text.get())));
     } else {
       throw common::AutomationError(13, u"Type mismatch");
     }
@@ -95,50 +80,40 @@ void ToVariant(const Value& value, VARIANT& out) {
       V_DATE(&out) = date.serial;
     }
     void operator()(const Text& text) {
-      V_BSTR(&out) = AllocText(text);
+      V_BSTR(&out) = Bstr(TextView(text)).release();
       V_VT(&out) = VT_BSTR;
     }
     void operator()(const ObjectRef& object) {
-      IDispatch* dispatch = nullptr;
+      winkit::ComPtr<IDispatch> dispatch;
       if (object) {
-        auto* backed = dynamic_cast<const DispatchObject*>(object.get());
+        auto* backed = dynamic_cast<const DispatchClient*>(object.get());
         if (!backed) throw common::AutomationError(13, u"Type mismatch: the object cannot cross to the platform");
         dispatch = backed->dispatch();
-        dispatch->AddRef();
       }
       V_VT(&out) = VT_DISPATCH;
-      V_DISPATCH(&out) = dispatch;
+      V_DISPATCH(&out) = dispatch.detach();
     }
     void operator()(const Value::TextArray& array) {
       SAFEARRAYBOUND bound{static_cast<ULONG>(array.items.size()), array.lower_bound};
-      SAFEARRAY* sa = SafeArrayCreate(VT_BSTR, 1, &bound);
+      winkit::SafeArray sa(SafeArrayCreate(VT_BSTR, 1, &bound));
       if (!sa) throw common::AutomationError(7, u"Out of memory");
       for (size_t i = 0; i < array.items.size(); ++i) {
         LONG index = array.lower_bound + static_cast<LONG>(i);
-        BSTR item = AllocText(array.items[i]);
-        HRESULT hr = SafeArrayPutElement(sa, &index, item);  // copies the text
-        SysFreeString(item);
-        if (FAILED(hr)) {
-          SafeArrayDestroy(sa);
+        Bstr item{TextView(array.items[i])};
+        if (HRESULT hr = SafeArrayPutElement(sa.get(), &index, item.get()); FAILED(hr))  // copies the text
           throw ErrorFromResult(hr);
-        }
       }
       V_VT(&out) = VT_ARRAY | VT_BSTR;
-      V_ARRAY(&out) = sa;
+      V_ARRAY(&out) = sa.release();
     }
   };
   std::visit(Visitor{out}, value.data());
 }
 
 Value FromVariant(const VARIANT& source) {
-  VARIANT in;
-  VariantInit(&in);
-  HRESULT hr = VariantCopyInd(&in, const_cast<VARIANT*>(&source));
-  if (FAILED(hr)) throw ErrorFromResult(hr);
-  struct Clear {
-    VARIANT& v;
-    ~Clear() { VariantClear(&v); }
-  } clear{in};
+  winkit::Variant copy;
+  if (HRESULT hr = VariantCopyInd(copy.get(), const_cast<VARIANT*>(&source)); FAILED(hr)) throw ErrorFromResult(hr);
+  VARIANT& in = *copy.get();
 
   if (V_VT(&in) & VT_ARRAY) return ArrayValue(in);
   using W = Value::IntegerWidth;
@@ -158,7 +133,7 @@ Value FromVariant(const VARIANT& source) {
     case VT_R8: return Value(V_R8(&in));
     case VT_CY: return Value(Value::Currency{V_CY(&in).int64});
     case VT_DATE: return Value(Value::Date{V_DATE(&in)});
-    case VT_BSTR: return Value(TextOfBstr(V_BSTR(&in)));
+    case VT_BSTR: return Value(Bstr::ToText(V_BSTR(&in)));
     case VT_DECIMAL: {
       double number = 0;
       VarR8FromDec(&V_DECIMAL(&in), &number);
@@ -171,12 +146,10 @@ Value FromVariant(const VARIANT& source) {
     case VT_UNKNOWN: {
       IUnknown* unknown = V_UNKNOWN(&in);
       if (!unknown) return Value(ObjectRef());
-      IDispatch* dispatch = nullptr;
-      if (FAILED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
+      winkit::ComPtr<IDispatch> dispatch;
+      if (FAILED(unknown->QueryInterface(IID_IDispatch, dispatch.put_void())))
         throw common::AutomationError(13, u"Type mismatch: the object has no automation interface");
-      auto object = std::make_shared<DispatchObject>(dispatch);
-      dispatch->Release();
-      return Value(ObjectRef(object));
+      return Value(ObjectRef(std::make_shared<DispatchClient>(dispatch.get())));
     }
     default:
       throw common::AutomationError(13, u"Type mismatch");

@@ -5,7 +5,6 @@
 
 #include "component/error_report.h"
 #include "component/lifecycle.h"
-#include "component/module_states.h"
 #include "fakes.h"
 #include "outside/helper_components.h"
 #include "settings/catalog.h"
@@ -145,27 +144,6 @@ TEST_F(Lifecycle, MessageCounterSurvivesRecreation) {
   state.message_counter = 41;
   Debugger second(state, fake.platform);
   EXPECT_EQ(state.message_counter, 41);
-}
-
-TEST(ModuleStates, OneStatePerThreadSharedByItsObjects) {
-  ModuleStates states;
-  ModuleState* mine = &states.Current();
-  EXPECT_EQ(&states.Current(), mine);
-  ModuleState* other = nullptr;
-  std::thread::id worker_id;
-  std::thread worker([&] {
-    worker_id = std::this_thread::get_id();
-    other = &states.Current();
-    other->message_counter = 7;
-    other->settings_app = u"elsewhere";
-  });
-  worker.join();
-  EXPECT_NE(other, mine);
-  EXPECT_EQ(mine->message_counter, 0);
-  EXPECT_TRUE(mine->settings_app.empty());
-  EXPECT_EQ(states.size(), 2u);
-  states.ReleaseThread(worker_id);
-  EXPECT_EQ(states.size(), 1u);
 }
 
 TEST(ErrorReport, TitleAndStyle) {

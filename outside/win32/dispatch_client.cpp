@@ -1,4 +1,4 @@
-#include "outside/win32/dispatch_object.h"
+#include "outside/win32/dispatch_client.h"
 
 #include <windows.h>
 #include <dispex.h>
@@ -16,25 +16,10 @@ namespace {
 // IDispatchEx, which script engines' objects implement.
 const IID kIidDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
 
-Text TextOfBstr(BSTR text) {
-  return text ? Text(reinterpret_cast<const char16_t*>(text), SysStringLen(text)) : Text();
-}
-
 Text SystemMessage(HRESULT result) {
   Text text = winkit::SystemMessage(static_cast<DWORD>(result));
   return text.empty() ? Text(u"Automation error") : text;
 }
-
-// Variants that Invoke fills and that must be cleared whatever happens.
-struct Variants {
-  std::vector<VARIANT> items;
-  explicit Variants(size_t n) : items(n) {
-    for (auto& v : items) VariantInit(&v);
-  }
-  ~Variants() {
-    for (auto& v : items) VariantClear(&v);
-  }
-};
 
 }  // namespace
 
@@ -42,7 +27,7 @@ common::AutomationError ErrorFromResult(HRESULT result, const EXCEPINFO* info) {
   if (result == DISP_E_EXCEPTION && info) {
     EXCEPINFO filled = *info;
     if (filled.pfnDeferredFillIn) filled.pfnDeferredFillIn(&filled);
-    Text description = TextOfBstr(filled.bstrDescription);
+    Text description = winkit::Bstr::ToText(filled.bstrDescription);
     if (filled.wCode != 0) {
       if (description.empty()) description = u"Application-defined or object-defined error";
       return common::AutomationError(filled.wCode, description);
@@ -70,52 +55,45 @@ common::AutomationError ErrorFromResult(HRESULT result, const EXCEPINFO* info) {
   }
 }
 
-DispatchObject::DispatchObject(IDispatch* dispatch) : dispatch_(dispatch) { dispatch_->AddRef(); }
-
-DispatchObject::~DispatchObject() { dispatch_->Release(); }
-
-DISPID DispatchObject::Resolve(TextView name) {
+DISPID DispatchClient::Resolve(TextView name) {
+  if (auto known = ids_.find(name); known != ids_.end()) return known->second;
   Text key(name);
-  auto it = ids_.find(key);
-  if (it != ids_.end()) return it->second;
   LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(key.data())};
   DISPID id = DISPID_UNKNOWN;
   HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(hr)) {
     // Script class objects answer only through IDispatchEx.
-    IDispatchEx* ex = nullptr;
-    if (SUCCEEDED(dispatch_->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(&ex)))) {
-      BSTR bstr = SysAllocStringLen(names[0], static_cast<UINT>(key.size()));
-      hr = ex->GetDispID(bstr, fdexNameCaseInsensitive, &id);
-      SysFreeString(bstr);
-      ex->Release();
-    }
+    winkit::ComPtr<IDispatchEx> ex;
+    if (SUCCEEDED(dispatch_->QueryInterface(kIidDispatchEx, ex.put_void())))
+      hr = ex->GetDispID(winkit::Bstr(TextView(key)).get(), fdexNameCaseInsensitive, &id);
   }
   if (FAILED(hr)) throw ErrorFromResult(hr == E_NOTIMPL ? DISP_E_UNKNOWNNAME : hr);
   ids_.emplace(std::move(key), id);
   return id;
 }
 
-Value DispatchObject::Invoke(TextView name, CallKind kind, std::span<Value> args) {
+Value DispatchClient::Invoke(TextView name, CallKind kind, std::span<Value> args) {
   DISPID id = Resolve(name);
   // Arguments go in reverse order. Method arguments are passed by reference
   // (a by-reference variant pointing at our copy) so the callee can change them.
   const size_t n = args.size();
-  Variants values(n), slots(n);
-  for (size_t i = 0; i < n; ++i) ToVariant(args[i], values.items[i]);
+  std::vector<winkit::Variant> values(n);
+  for (size_t i = 0; i < n; ++i) ToVariant(args[i], *values[i].put());
   const bool put = kind == CallKind::PropertyPut || kind == CallKind::PropertyPutRef;
+  // The slots only borrow from `values`: by value (a bitwise copy) or by reference.
+  std::vector<VARIANT> slots(n);
   for (size_t i = 0; i < n; ++i) {
-    VARIANT& slot = slots.items[n - 1 - i];
+    VARIANT& slot = slots[n - 1 - i];
     if (put || args[i].IsMissing()) {
-      slot = values.items[i];  // by value; `values` keeps ownership
+      slot = *values[i].get();
       continue;
     }
+    VariantInit(&slot);
     V_VT(&slot) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&slot) = &values.items[i];
+    V_VARIANTREF(&slot) = values[i].get();
   }
   DISPID named_put = DISPID_PROPERTYPUT;
-  DISPPARAMS params{n ? slots.items.data() : nullptr, put ? &named_put : nullptr, static_cast<UINT>(n),
-                    put ? 1u : 0u};
+  DISPPARAMS params{n ? slots.data() : nullptr, put ? &named_put : nullptr, static_cast<UINT>(n), put ? 1u : 0u};
   WORD flags = DISPATCH_METHOD;
   switch (kind) {
     case CallKind::Method: flags = DISPATCH_METHOD; break;
@@ -123,45 +101,28 @@ Value DispatchObject::Invoke(TextView name, CallKind kind, std::span<Value> args
     case CallKind::PropertyPut: flags = DISPATCH_PROPERTYPUT; break;
     case CallKind::PropertyPutRef: flags = DISPATCH_PROPERTYPUTREF; break;
   }
-  VARIANT result;
-  VariantInit(&result);
+  winkit::Variant result;
   EXCEPINFO info{};
   UINT bad_arg = 0;
-  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : &result, &info,
-                                 &bad_arg);
-  // The slots of put arguments alias `values`; forget them so nothing is freed twice.
-  for (auto& slot : slots.items) VariantInit(&slot);
+  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : result.get(),
+                                 &info, &bad_arg);
   if (FAILED(hr)) {
-    common::AutomationError error = ErrorFromResult(hr, &info);
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    VariantClear(&result);
-    throw error;
+    winkit::Bstr source = winkit::Bstr::Attach(info.bstrSource), description = winkit::Bstr::Attach(info.bstrDescription),
+                 help = winkit::Bstr::Attach(info.bstrHelpFile);
+    throw ErrorFromResult(hr, &info);
   }
   for (size_t i = 0; i < n; ++i)
-    if (!put && !args[i].IsMissing()) args[i] = FromVariant(values.items[i]);
-  Value out;
-  try {
-    out = FromVariant(result);
-  } catch (...) {
-    VariantClear(&result);
-    throw;
-  }
-  VariantClear(&result);
-  return out;
+    if (!put && !args[i].IsMissing()) args[i] = FromVariant(*values[i].get());
+  return FromVariant(*result.get());
 }
 
-bool DispatchObject::SameObject(const AutomationObject& other) const {
-  auto* peer = dynamic_cast<const DispatchObject*>(&other);
+bool DispatchClient::SameObject(const AutomationObject& other) const {
+  auto* peer = dynamic_cast<const DispatchClient*>(&other);
   if (!peer) return false;
-  IUnknown *a = nullptr, *b = nullptr;
-  dispatch_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
-  peer->dispatch_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
-  bool same = a && a == b;
-  if (a) a->Release();
-  if (b) b->Release();
-  return same;
+  winkit::ComPtr<IUnknown> a, b;
+  dispatch_->QueryInterface(IID_IUnknown, a.put_void());
+  peer->dispatch_->QueryInterface(IID_IUnknown, b.put_void());
+  return a && a.get() == b.get();
 }
 
 ObjectRef ComObjectFactory::Create(TextView prog_id) {
@@ -170,13 +131,11 @@ ObjectRef ComObjectFactory::Create(TextView prog_id) {
   Text failure = u"ActiveX component can't create object: " + id;
   if (FAILED(CLSIDFromProgID(reinterpret_cast<LPCOLESTR>(id.c_str()), &clsid)))
     throw common::AutomationError(429, failure);
-  IDispatch* dispatch = nullptr;
-  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                reinterpret_cast<void**>(&dispatch));
+  winkit::ComPtr<IDispatch> dispatch;
+  HRESULT hr =
+      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch, dispatch.put_void());
   if (FAILED(hr)) throw common::AutomationError(429, failure + u" (" + SystemMessage(hr) + u")");
-  auto object = std::make_shared<DispatchObject>(dispatch);
-  dispatch->Release();
-  return object;
+  return std::make_shared<DispatchClient>(dispatch.get());
 }
 
 }  // namespace outside

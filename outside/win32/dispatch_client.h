@@ -1,31 +1,30 @@
 #pragma once
-// An automation object reached through its IDispatch, by member name. Objects
-// that only answer IDispatchEx (script class objects) are reached through GetDispID.
+// The client side of automation: another component's object, reached through its
+// IDispatch by member name. Objects that only answer IDispatchEx (script class
+// objects) are reached through GetDispID.
 #include <oaidl.h>
 
 #include <map>
 
 #include "outside/automation.h"
+#include "winkit/handles.h"
 
 namespace outside {
 
-class DispatchObject : public AutomationObject {
+class DispatchClient : public AutomationObject {
  public:
   // Takes a reference of its own on `dispatch`.
-  explicit DispatchObject(IDispatch* dispatch);
-  ~DispatchObject() override;
-  DispatchObject(const DispatchObject&) = delete;
-  DispatchObject& operator=(const DispatchObject&) = delete;
+  explicit DispatchClient(IDispatch* dispatch) : dispatch_(dispatch) {}
 
   Value Invoke(TextView name, CallKind kind, std::span<Value> args) override;
   bool SameObject(const AutomationObject& other) const override;
 
-  IDispatch* dispatch() const { return dispatch_; }
+  IDispatch* dispatch() const { return dispatch_.get(); }
 
  private:
   DISPID Resolve(TextView name);
-  IDispatch* dispatch_;
-  std::map<Text, DISPID> ids_;
+  winkit::ComPtr<IDispatch> dispatch_;
+  std::map<Text, DISPID, std::less<>> ids_;
 };
 
 // Creates objects by ProgID through the platform's object creation.
