@@ -69,7 +69,7 @@ const KindRow* FindKind(TextView type) {
 
 Text KindLabel(TextView type, TextView kind_setting) {
   const KindRow* row = FindKind(type);
-  return row && settings::RuleE(kind_setting, 1) ? Text(row->label) : Text();
+  return row && settings::NumberEquals(kind_setting, 1) ? Text(row->label) : Text();
 }
 
 Text ComposeMessageLine(ModuleState& state, const Platform& platform, DebugMessage& message) {
@@ -85,7 +85,7 @@ Text ComposeMessageLine(ModuleState& state, const Platform& platform, DebugMessa
   std::vector<TextView> keys{cat::kDebuggerAEnabledLevel};
   if (kind) keys.push_back(kind->setting);
   std::vector<Text> filter = platform.settings.ReadSettings(state.settings_app, cat::kSectionDebuggerA, keys);
-  if (!settings::RuleE(filter[0], message.level)) return Text();
+  if (!settings::NumberEquals(filter[0], message.level)) return Text();
   Text label = KindLabel(message.type, kind ? TextView(filter[1]) : TextView());
   if (label.empty()) return Text();
 

@@ -17,7 +17,7 @@ void CreateHelperObjects(ModuleState& state, const Platform& platform) {
 void LoadDebuggerConfig(ModuleState& state, const Platform& platform) {
   state.settings_app = cat::kSettingsApp;
   auto read_switch = [&](const char16_t* key) {
-    return settings::RuleS(platform.settings.ReadSetting(state.settings_app, cat::kSectionDebuggerA, key));
+    return settings::RoundedNumber(platform.settings.ReadSetting(state.settings_app, cat::kSectionDebuggerA, key));
   };
   state.debugger_window = read_switch(cat::kDebuggerWindow);
   state.debugger_registry = read_switch(cat::kDebuggerRegistry);

@@ -64,10 +64,8 @@ int32_t RoundToInt32(double number) {
   return static_cast<int32_t>(rounded);
 }
 
-int32_t RuleS(TextView text) { return RoundToInt32(TextToNumber(text)); }
-bool RuleC(TextView text) { return RoundToInt32(TextToNumber(text)) > 0; }
-Text RuleI(TextView text) { return common::IntegerText(RoundToInt32(TextToNumber(text))); }
-bool RuleE(TextView text, double value) { return TextToNumber(text) == value; }
+int32_t RoundedNumber(TextView text) { return RoundToInt32(TextToNumber(text)); }
+bool NumberEquals(TextView text, double value) { return TextToNumber(text) == value; }
 
 Text NumberText(double number) {
   if (std::floor(number) == number && std::fabs(number) < 1e15)

@@ -3,12 +3,8 @@
 //
 // TextToNumber takes the text's leading decimal number (after leading blanks, with an
 // optional sign, fraction and exponent) as a double; an empty or non-numeric text gives 0.
-// The rules built on it:
-//   S  sink switch:   rounded (half to even) to a 32-bit integer; on only when it is 1
-//   C  check box:     rounded the same way; checked when greater than 0
-//   I  display:       rounded the same way; its decimal text
-//   E  exact:         the number itself compared for equality, no rounding
-// A number outside the 32-bit range, where a rule rounds it, counts as 0.
+// Switches and check boxes use it rounded half to even to a 32-bit integer (a number
+// outside that range counts as 0); the message level filter compares it exactly.
 #include <cstdint>
 
 #include "common/text.h"
@@ -21,11 +17,12 @@ using common::TextView;
 double TextToNumber(TextView text);
 int32_t RoundToInt32(double number);
 
-int32_t RuleS(TextView text);             // the stored switch value
+// The text's number rounded: a stored switch value or check box state.
+int32_t RoundedNumber(TextView text);
+// A sink is on only at exactly 1.
 inline bool SwitchIsOn(int32_t value) { return value == 1; }
-bool RuleC(TextView text);                // check box state
-Text RuleI(TextView text);                // integer text for display
-bool RuleE(TextView text, double value);  // exact comparison
+// Whether the text's number is exactly `value`, without rounding.
+bool NumberEquals(TextView text, double value);
 
 // Decimal text of a whole number as settings write it ("1", "0", "-3").
 Text NumberText(double number);

@@ -46,7 +46,7 @@ LoadedOptions GetSet(SettingsStore& store, TextView settings_app) {
   LoadedOptions loaded{};
   for (Option option : kOptionOrder) {
     OptionAddress at = AddressOf(option, settings_app);
-    loaded[IndexOf(option)] = RoundToInt32(TextToNumber(store.ReadSetting(at.app, at.section, at.key)));
+    loaded[IndexOf(option)] = RoundedNumber(store.ReadSetting(at.app, at.section, at.key));
   }
   return loaded;
 }

@@ -46,43 +46,39 @@ TEST(TextToNumber, LeadingDecimalNumberAndRounding) {
   for (const auto& r : kReadings) {
     SCOPED_TRACE(common::ToUtf8(r.text));
     EXPECT_EQ(TextToNumber(r.text), r.number);
-    EXPECT_EQ(RuleS(r.text), r.rounded);
-    EXPECT_EQ(RuleC(r.text), r.rounded > 0);
-    EXPECT_EQ(RuleI(r.text), common::IntegerText(r.rounded));
+    EXPECT_EQ(RoundedNumber(r.text), r.rounded);
   }
 }
 
 TEST(TextToNumber, NumbersOutsideThe32BitRangeCountAsZero) {
   for (const char16_t* text : {u"2147483648", u"-2147483649", u"1e10", u"-1e300", u"1e999", u"-1e999"}) {
     SCOPED_TRACE(common::ToUtf8(text));
-    EXPECT_EQ(RuleS(text), 0);
-    EXPECT_FALSE(RuleC(text));
-    EXPECT_EQ(RuleI(text), u"0");
+    EXPECT_EQ(RoundedNumber(text), 0);
   }
   EXPECT_EQ(TextToNumber(u"1e-999"), 0.0);
-  EXPECT_EQ(RuleS(u"2147483647.4"), 2147483647);
+  EXPECT_EQ(RoundedNumber(u"2147483647.4"), 2147483647);
 }
 
 TEST(SinkSwitch, OnOnlyWhenTheRoundedValueIsOne) {
-  EXPECT_TRUE(SwitchIsOn(RuleS(u"1")));
-  EXPECT_TRUE(SwitchIsOn(RuleS(u"1.0")));
-  EXPECT_TRUE(SwitchIsOn(RuleS(u"1abc")));
-  EXPECT_TRUE(SwitchIsOn(RuleS(u"0.6")));
-  EXPECT_FALSE(SwitchIsOn(RuleS(u"0.5")));
-  EXPECT_FALSE(SwitchIsOn(RuleS(u"1.5")));
-  EXPECT_FALSE(SwitchIsOn(RuleS(u"2")));
-  EXPECT_FALSE(SwitchIsOn(RuleS(u"-1")));
-  EXPECT_FALSE(SwitchIsOn(RuleS(u"")));
+  EXPECT_TRUE(SwitchIsOn(RoundedNumber(u"1")));
+  EXPECT_TRUE(SwitchIsOn(RoundedNumber(u"1.0")));
+  EXPECT_TRUE(SwitchIsOn(RoundedNumber(u"1abc")));
+  EXPECT_TRUE(SwitchIsOn(RoundedNumber(u"0.6")));
+  EXPECT_FALSE(SwitchIsOn(RoundedNumber(u"0.5")));
+  EXPECT_FALSE(SwitchIsOn(RoundedNumber(u"1.5")));
+  EXPECT_FALSE(SwitchIsOn(RoundedNumber(u"2")));
+  EXPECT_FALSE(SwitchIsOn(RoundedNumber(u"-1")));
+  EXPECT_FALSE(SwitchIsOn(RoundedNumber(u"")));
 }
 
-TEST(RuleE, ComparesWithoutRounding) {
-  EXPECT_TRUE(RuleE(u"1.0", 1));
-  EXPECT_FALSE(RuleE(u"0.6", 1));
-  EXPECT_FALSE(RuleE(u"1.4", 1));
-  EXPECT_FALSE(RuleE(u"1.5", 2));  // shown as level 2, but no message of level 2 passes
-  EXPECT_TRUE(RuleE(u"", 0));      // no level stored: level 0 passes
-  EXPECT_TRUE(RuleE(u"x", 0));
-  EXPECT_TRUE(RuleE(u" 2", 2));
+TEST(NumberEquals, ComparesWithoutRounding) {
+  EXPECT_TRUE(NumberEquals(u"1.0", 1));
+  EXPECT_FALSE(NumberEquals(u"0.6", 1));
+  EXPECT_FALSE(NumberEquals(u"1.4", 1));
+  EXPECT_FALSE(NumberEquals(u"1.5", 2));  // shown as level 2, but no message of level 2 passes
+  EXPECT_TRUE(NumberEquals(u"", 0));      // no level stored: level 0 passes
+  EXPECT_TRUE(NumberEquals(u"x", 0));
+  EXPECT_TRUE(NumberEquals(u" 2", 2));
 }
 
 TEST(NumberText, WholeNumbersWithoutDecimalPoint) {
