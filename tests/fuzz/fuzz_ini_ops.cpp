@@ -15,7 +15,7 @@
 #include "fuzz_input.h"
 #include "tolvex/ini/ini_document.h"
 #include "tolvex/ini/ini_handler.h"
-#include "tolvex/ini/memory_ini_storage.h"
+#include "tests/support/memory_ini_storage.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tolvex/ini/memory_ini_storage.h"
+#include "tests/support/memory_ini_storage.h"
 
 #include <algorithm>
 #include <stdexcept>
