@@ -4,6 +4,7 @@ include(GoogleTest)
 add_compile_options(-Wall -Wextra -Wpedantic)
 
 include(cmake/portable.cmake)
+add_subdirectory(tests/support)
 add_subdirectory(tests/native)
 
 # Fuzz targets (tests/fuzz): a clang build of their own with libFuzzer and the sanitizers,

@@ -2,7 +2,8 @@
 // changes by a program that does not use the engine and with process kills, checked
 // against a model of what the file holds:
 //  - after a completed change the file holds exactly the model;
-//  - a change cut short by a kill leaves the old state or the new one, nothing else;
+//  - a change cut short by a kill leaves the old state or the new one, nothing else (a
+//    kill tears any write but a whole one, ini_storage.h, which lands whole or not at all);
 //  - reads and key lists of either program follow the model.
 //
 // Input: a run of operations, each an operation byte followed by its arguments.
@@ -15,7 +16,7 @@
 #include "fuzz_input.h"
 #include "tolvex/ini/ini_document.h"
 #include "tolvex/ini/ini_handler.h"
-#include "tolvex/ini/memory_ini_storage.h"
+#include "tests/support/memory_ini_storage.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ const Text& Pick(const Text (&names)[N], FuzzInput& in) { return names[in.Byte()
 using Model = std::map<Text, std::vector<std::pair<Text, Text>>>;
 
 // Key names compare without case: which spelling of a name the file keeps is not fixed
-// (a later slot of a pair may carry another one).
+// (the slots of an older pair, which a program of another kind may write, may differ).
 bool Same(const Model& a, const Model& b) {
   if (a.size() != b.size()) return false;
   for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {

@@ -130,20 +130,6 @@ void IniDocument::PairWithPrevious(size_t comment) {
   if (entry.line == prev && entry.spare == kNone) entry.spare = comment;
 }
 
-void IniDocument::ApplyPairUpdate(size_t block, size_t key, TextView region) {
-  KeyEntry& entry = blocks_[block].keys[key];
-  size_t spare = entry.spare, live = entry.line;
-  text_.replace(ValueStart(spare), region.size(), region);
-  text_[lines_[spare].start] = u' ';
-  text_[lines_[live].start] = u';';
-  lines_[spare].kind = LineKind::kKey;
-  lines_[live].kind = LineKind::kComment;
-  // The two slots may spell the name differently: readers now see the spare's spelling.
-  entry.name = Text(Content(spare).substr(1, entry.name.size()));
-  entry.line = spare;
-  entry.spare = live;
-}
-
 size_t IniDocument::FindSection(TextView name) const {
   auto it = section_index_.find(FoldName(name));
   return it == section_index_.end() ? kNone : it->second;

@@ -5,11 +5,13 @@
 // comment; "[name]" opens a section (name up to the last ']'); a key line splits at its
 // first '='; of two sections or two keys with one name the first one counts.
 //
-// Pairs: a key that is rewritten in place owns two neighbouring "slot" lines, each a
-// toggle character followed by "name=". The toggle is a blank on the live slot (the one
-// readers see) and ';' on the other, which is then a comment. A new value goes into the
-// hidden slot first; flipping toggles (one byte each) then makes it the live one, so a
-// reader never sees a half-written value.
+// Values are changed in place only within their own line (Overwrite), so the lines and
+// the key index stay as they are.
+//
+// Pairs, from older files of this engine: a key that was rewritten in place owned two
+// neighbouring "slot" lines, each a toggle character followed by "name=", a blank on the
+// live slot (the one readers see) and ';' on the hidden one, a comment. The image still
+// finds the hidden slot (KeyEntry::spare) so that a rebuild can drop it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,7 +37,7 @@ struct Line {
 struct KeyEntry {
   Text name;             // spelled as in the file
   size_t line = kNone;   // the line readers see
-  size_t spare = kNone;  // the other slot of a pair, or kNone
+  size_t spare = kNone;  // the hidden slot of an older pair, or kNone
 };
 
 // A run of lines from a section header up to the next one. Block 0 holds the lines
@@ -58,9 +60,8 @@ class IniDocument {
   // Adds text at the end and parses what it adds. When the last line is open, `more`
   // should start with a line break (otherwise the whole text is parsed again).
   void Append(TextView more);
-  // Mirrors a finished pair update: `region` (same length as the value region) now fills
-  // the spare slot's value region, the spare is live and the old live slot is hidden.
-  void ApplyPairUpdate(size_t block, size_t key, TextView region);
+  // Mirrors an in-place write: `chars` (no line breaks) replace the text from `pos` on.
+  void Overwrite(size_t pos, TextView chars) { text_.replace(pos, chars.size(), chars); }
 
   const Text& text() const { return text_; }
   const std::vector<Line>& lines() const { return lines_; }

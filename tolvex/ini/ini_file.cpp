@@ -12,11 +12,15 @@ constexpr TextView kBreak = u"\r\n";
 
 Text Blanks(size_t n) { return Text(n, u' '); }
 
-// Value room of a new pair: enough for the value and for some growth after it.
-size_t SlotRoom(size_t encoded) { return encoded + std::max<size_t>(8, encoded / 4); }
-
 // Offset in the file of a character of the text (after the 2-byte mark).
 uint64_t ByteOffset(size_t pos) { return 2 + 2 * static_cast<uint64_t>(pos); }
+
+// Characters a rebuild gives a changed value: room to grow when the whole field can still
+// be rewritten by one whole write, else just the value.
+size_t FieldRoom(size_t encoded) {
+  size_t room = encoded + std::max<size_t>(8, encoded / 4);
+  return 2 * room <= kWholeWriteBytes ? room : encoded;
+}
 
 // The change count line (see ini_file.h).
 constexpr TextView kChangesPrefix = u";changes=";
@@ -137,17 +141,28 @@ void IniFile::Set(TextView section, TextView key, TextView value) {
     if (k != kNone && doc_.ValueOf(doc_.blocks()[block].keys[k]) == value) return;
     Edit edit{block, k, section, key, encoded};
     Text key_line = Join(key, u"=", encoded);
-    enum class How { kRewrite, kAppendSection, kAppendKey, kPair } how = How::kRewrite;
+    enum class How { kRewrite, kAppendSection, kAppendKey, kInPlace } how = How::kRewrite;
+    size_t value_pos = kNone;
+    Text field;
     if (native_ && changes_) {
       if (block == kNone) {
         how = How::kAppendSection;
       } else if (k == kNone) {
         if (doc_.IsLastBlock(block)) how = How::kAppendKey;
       } else {
+        // A key of an older pair goes through a rebuild, which drops its hidden slot.
         const ini::KeyEntry& entry = doc_.blocks()[block].keys[k];
-        if (entry.spare != kNone) {
-          const ini::Line& spare = doc_.lines()[entry.spare];
-          if (encoded.size() <= spare.start + spare.length - doc_.ValueStart(entry.spare)) how = How::kPair;
+        value_pos = doc_.ValueStart(entry.line);
+        if (entry.spare == kNone && value_pos != kNone) {
+          const ini::Line& line = doc_.lines()[entry.line];
+          TextView region = TextView(doc_.text()).substr(value_pos, line.start + line.length - value_pos);
+          // The new value and blanks over what is left of the old one; the blanks after it stay.
+          size_t used = region.find_last_not_of(u' ') + 1;  // npos + 1 == 0
+          size_t n = std::max(encoded.size(), used);
+          if (encoded.size() <= region.size() && IsWholeWrite(ByteOffset(value_pos), 2 * n)) {
+            field = Join(encoded, Blanks(n - encoded.size()));
+            how = How::kInPlace;
+          }
         }
       }
     }
@@ -164,8 +179,9 @@ void IniFile::Set(TextView section, TextView key, TextView value) {
       case How::kAppendKey:
         AppendLines(nullptr, key_line);
         break;
-      case How::kPair:
-        UpdatePair(block, k, encoded);
+      case How::kInPlace:
+        WriteChars(value_pos, field);
+        doc_.Overwrite(value_pos, field);
         break;
     }
     stamp_ = storage_->Stamp();
@@ -180,10 +196,8 @@ void IniFile::WriteChars(size_t pos, TextView chars) {
 }
 
 void IniFile::WriteToggle(size_t pos, char16_t c) {
-  // The toggles (';', ' ', '[', a first name character below U+0100) share their high
-  // byte (zero), so a flip is a single byte: it lands whole or not at all.
-  char low = static_cast<char>(c & 0xFF);
-  storage_->Write(ByteOffset(pos), std::string_view(&low, 1));
+  // One character, two bytes at an even offset: a whole write, it lands or it does not.
+  WriteChars(pos, TextView(&c, 1));
 }
 
 void IniFile::AppendLines(const Text* header, TextView key_line) {
@@ -196,52 +210,17 @@ void IniFile::AppendLines(const Text* header, TextView key_line) {
     dead.append(u";").append(TextView(*header).substr(1)).append(kBreak);
     live.append(*header).append(kBreak);
   }
+  // The key line goes in with ';' for its first character until the flip.
   size_t key_pos = end + dead.size();
-  char16_t toggle;
-  if (key_line.front() < 0x100) {
-    toggle = key_line.front();
-    dead.append(u";").append(key_line.substr(1)).append(kBreak);
-    live.append(key_line).append(kBreak);
-  } else {
-    toggle = u' ';
-    dead.append(u";").append(key_line).append(kBreak);
-    live.append(u" ").append(key_line).append(kBreak);
-  }
+  dead.append(u";").append(key_line.substr(1)).append(kBreak);
+  live.append(key_line).append(kBreak);
   // Nothing lies past the end, so a torn append leaves whole characters and at most half
   // of one, which DecodeFile drops: a low byte of CR or LF never meets a high byte of
   // zero. What lands is commented out until the flips.
   WriteChars(end, dead);
   if (header) WriteToggle(header_pos, u'[');
-  WriteToggle(key_pos, toggle);
+  WriteToggle(key_pos, key_line.front());
   doc_.Append(live);
-}
-
-void IniFile::UpdatePair(size_t block, size_t key, TextView encoded) {
-  const ini::KeyEntry& entry = doc_.blocks()[block].keys[key];
-  const ini::Line& spare = doc_.lines()[entry.spare];
-  size_t value_pos = doc_.ValueStart(entry.spare);
-  Text region = Join(encoded, Blanks(spare.start + spare.length - value_pos - encoded.size()));
-  // Into the hidden (or shadowed) slot: nobody sees it yet, but its line must stay whole.
-  // A write torn inside a character lands the low byte alone, beside the high byte of the
-  // character it replaces; over a character below U+0100 a low byte of CR or LF (U+4E0D,
-  // U+040A, ...) would end the slot's line and make the rest of the older value a line of
-  // its own. Such characters go in twice: first with a blank for their low byte, so that a
-  // torn first write leaves no line break; then whole, and as the first write already put
-  // their high bytes in place, a torn second write leaves only whole characters.
-  Text first = region;
-  size_t from = kNone, to = 0;
-  for (size_t i = 0; i < first.size(); ++i) {
-    char16_t low = first[i] & 0xFF;
-    if (low != u'\r' && low != u'\n') continue;
-    first[i] = static_cast<char16_t>((first[i] & 0xFF00) | u' ');
-    from = std::min(from, i);
-    to = i + 1;
-  }
-  WriteChars(value_pos, first);
-  if (from != kNone) WriteChars(value_pos + from, TextView(region).substr(from, to - from));
-  if (doc_.text()[spare.start] != u' ') WriteToggle(spare.start, u' ');
-  WriteToggle(doc_.lines()[entry.line].start, u';');
-  doc_.ApplyPairUpdate(block, key, region);
 }
 
 void IniFile::Rewrite(const Edit& edit) {
@@ -251,7 +230,7 @@ void IniFile::Rewrite(const Edit& edit) {
   const size_t old_changes_line = changes_ ? 0 : kNone;
   const uint64_t changes = changes_ ? *changes_ + 1 : 1;
   Text out;
-  out.reserve(doc_.text().size() + doc_.lines().size() + 3 * edit.encoded.size() + 64);
+  out.reserve(doc_.text().size() + doc_.lines().size() + 2 * edit.encoded.size() + kWholeWriteBytes);
   auto put = [&](TextView line) { out.append(line).append(kBreak); };
   put(Join(kChangesPrefix, ChangesDigits(changes)));
   auto put_block = [&](size_t b) {
@@ -269,9 +248,14 @@ void IniFile::Rewrite(const Edit& edit) {
     for (size_t i = begin; i < end; ++i) {
       if (i == old_changes_line || (key && i == key->spare)) continue;
       if (key && i == key->line) {
-        size_t room = SlotRoom(edit.encoded.size());
-        put(Join(Join(u" ", key->name, u"="), edit.encoded, Blanks(room - edit.encoded.size())));
-        put(Join(Join(u";", key->name, u"="), Blanks(room)));
+        // The key as a field: its value, then blanks to grow into. Blanks after the line
+        // above keep the field inside one block of whole writes.
+        const size_t room = FieldRoom(edit.encoded.size());
+        const size_t value_pos = out.size() + key->name.size() + 1;
+        size_t pad = 0;
+        while (room > edit.encoded.size() && !IsWholeWrite(ByteOffset(value_pos + pad), 2 * room)) ++pad;
+        out.insert(out.size() - kBreak.size(), Blanks(pad));
+        put(Join(Join(key->name, u"="), edit.encoded, Blanks(room - edit.encoded.size())));
         continue;
       }
       put(doc_.Content(i));

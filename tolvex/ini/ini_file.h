@@ -11,18 +11,25 @@
 // count still reads as a different number. A file without the line gets it at its
 // first change (a rebuild).
 //
-// How a value is stored, always under the storage lock and crash-safe:
+// How a value is stored, always under the storage lock and crash-safe. A small write
+// lands whole or not at all (IsWholeWrite in ini_storage.h); a longer one may be torn.
 //  - an unchanged value: nothing is written;
-//  - a key with a pair whose hidden slot is long enough: the value goes into the hidden
-//    slot, then one-byte flips make it the live slot (characters whose low byte is CR or
-//    LF go in twice, so that a torn write never ends the hidden slot's line);
-//  - a new key in the file's last section, or a new section: the lines are appended in
-//    commented-out form, then one-byte flips turn them on (a torn append leaves at most a
-//    comment);
-//  - anything else (a file that is new, not UTF-16LE, a value that outgrew its slots, a
-//    key without a pair, a new key in an earlier section): the whole file is rebuilt and
-//    replaced at once. The rebuilt file gives the changed key a pair with room to grow and
-//    moves a section that gains a key to the end, so that later keys are appends.
+//  - a key whose line has room for the new value after its '=' (a field: the value and
+//    blanks, which every reader trims): the new value and blanks over the rest of the old
+//    one, in one whole write;
+//  - a new key in the file's last section, or a new section: the lines are appended with
+//    ';' in place of their first character, then one whole write of that character turns
+//    each on (a torn append leaves at most a comment);
+//  - anything else (a file that is new, not UTF-16LE or without the count line, a value
+//    that outgrew its line or is too long for one whole write, a key of an older pair, a
+//    new key in an earlier section): the whole file is rebuilt and replaced at once. The
+//    rebuilt file gives the changed key a field with room to grow, and moves a section
+//    that gains a key to the end, so that later keys are appends: keeping the section
+//    where it is would make every later key of it a rebuild of the whole file.
+//
+// Older files of this engine hold pairs: two neighbouring slot lines of one key, " name="
+// (the live one) and ";name=" (hidden). They read as they always did; the first change
+// of such a key rebuilds the file and leaves the key a plain field.
 #include <memory>
 #include <optional>
 #include <vector>
@@ -57,7 +64,6 @@ class IniFile {
   void BumpChanges();
   void Rewrite(const Edit& edit);
   void AppendLines(const Text* header, TextView key_line);
-  void UpdatePair(size_t block, size_t key, TextView encoded);
   void WriteChars(size_t pos, TextView chars);
   void WriteToggle(size_t pos, char16_t c);
 

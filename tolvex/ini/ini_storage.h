@@ -1,6 +1,6 @@
 #pragma once
 // Where INI files live. The engine reaches a file only through IniStorage, so the same
-// engine runs on Win32 files (win32_ini_storage.h) and on memory (memory_ini_storage.h).
+// engine runs on Win32 files (win32_ini_storage.h) and, in the tests, on memory.
 //
 // Rules every storage keeps:
 //  - Lock()/Unlock() exclude every other IniStorage on the same file, in any process and
@@ -10,7 +10,10 @@
 //    resized. An in-place change need not show in it: the engine keeps a change count
 //    in the file itself for that (ini_file.h).
 //  - Head() reads the first bytes of the file as it is now, without the lock.
-//  - Write() lands bytes in place; a process killed during it leaves any prefix of them.
+//  - Write() lands bytes in place. A small write (IsWholeWrite below) lands whole or not
+//    at all when the process is killed: the system copies it in one piece. A process
+//    killed during any other write leaves any prefix of it (the system may stop between
+//    two pages of a long one).
 //  - Replace() swaps the whole content at once: a process killed during it leaves the
 //    old content or the new one to the next lock holder, never a mix.
 #include <cstdint>
@@ -24,6 +27,14 @@
 namespace tolvex {
 
 using common::Text;
+
+// The largest write that a kill never tears, and the blocks it must stay within: a disk
+// sector, well inside one memory page, so that no page or sector boundary splits it.
+inline constexpr uint64_t kWholeWriteBytes = 512;
+
+inline bool IsWholeWrite(uint64_t offset, uint64_t bytes) {
+  return bytes <= kWholeWriteBytes && (bytes == 0 || offset / kWholeWriteBytes == (offset + bytes - 1) / kWholeWriteBytes);
+}
 
 struct IniStamp {
   bool exists = false;

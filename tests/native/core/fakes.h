@@ -9,7 +9,7 @@
 #include "settings/memory_settings_store.h"
 #include "settings/options.h"
 #include "tolvex/ini/ini_handler.h"
-#include "tolvex/ini/memory_ini_storage.h"
+#include "tests/support/memory_ini_storage.h"
 #include "viewer/report_list.h"
 
 namespace fakes {

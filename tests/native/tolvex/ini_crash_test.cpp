@@ -1,5 +1,6 @@
-// A process killed at any byte of any write leaves a file that parses, holds every
-// change that completed before, and takes further changes normally.
+// A process killed at any byte of any write (a whole write, ini_storage.h, at its start
+// or its end) leaves a file that parses, holds every change that completed before, and
+// takes further changes normally.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -112,18 +113,18 @@ void SweepKillPoints(const std::string& initial, const std::vector<Op>& ops) {
 }
 
 TEST(IniCrashSafety, ReportPatternFromNoFile) {
-  // Creation, a new section, a section move, a pair, in-place updates, appends.
+  // Creation, a new section, a section move, in-place updates, appends.
   SweepKillPoints("", ReportOps(6));
 }
 
 TEST(IniCrashSafety, GrowthNewSectionsAndAwkwardNamesAndValues) {
   std::vector<Op> ops = ReportOps(3);
-  ops.push_back({u"DebuggerA", u"Counter", T(std::string(30, '9'))});  // outgrows its slots
+  ops.push_back({u"DebuggerA", u"Counter", T(std::string(30, '9'))});  // outgrows its line
   ops.push_back({u"DebuggerA", u"Counter", u"7"});
-  ops.push_back({u"Other", T("ключ"), T("Ελληνικά 😀")});             // toggles by a blank
+  ops.push_back({u"Other", T("ключ"), T("Ελληνικά 😀")});             // turned on by a whole 'к'
   ops.push_back({u"Other", u"lines", T("a\r\n[Evil]\r\nx=1\n")});
   ops.push_back({u"DebuggerA", u"second", u" padded "});            // moves DebuggerA
-  ops.push_back({u"Other", T("ключ"), T("short")});                 // gains a pair
+  ops.push_back({u"Other", T("ключ"), T("short")});                 // in place
   ops.push_back({u"Other", T("ключ"), T("shorter")});
   SweepKillPoints("", ops);
 }
@@ -131,12 +132,12 @@ TEST(IniCrashSafety, GrowthNewSectionsAndAwkwardNamesAndValues) {
 TEST(IniCrashSafety, NonLatinValuesWhoseLowBytesAreLineBreaks) {
   // Characters such as U+4E0D, U+4E0A, U+010D, U+040A, U+0A0D and the low surrogates of
   // U+1F60D and U+1F60A have CR or LF as their low byte; they go over older ASCII values
-  // that hold structure ("[T]") and over a hidden slot below another key.
+  // that hold structure ("[T]"), in place and in torn appends.
   const Text breaks = u"\u4E0D\u4E0A\u010D\u040A\u0A0D\U0001F60D\U0001F60A";
   std::vector<Op> ops = {
       {u"S", u"a", u"12345678"},
       {u"S", u"b", u"[T]x=1"},
-      {u"S", u"a", u"x"},              // gains a pair
+      {u"S", u"a", u"x"},              // in place
       {u"S", u"a", u"y[T]z=2"},
       {u"S", u"a", u"ok"},
       {u"S", u"a", breaks},            // over "y[T]z=2"
@@ -155,6 +156,13 @@ TEST(IniCrashSafety, ForeignFileWithOpenLastLineAndTornTail) {
   SweepKillPoints("; kept\n[DebuggerA]\nCounter=41\n[DebuggerAReport]\n40=old", ReportOps(3, 41));
   std::string torn = Utf16File(u"[DebuggerA]\r\nCounter=3\r\n[DebuggerAReport]\r\n2=last\r\n;3=parti") + "x";
   SweepKillPoints(torn, ReportOps(3, 3));
+}
+
+TEST(IniCrashSafety, OlderFormWithPairs) {
+  // The first change of a paired key rebuilds the file without its hidden slot.
+  SweepKillPoints(Utf16File(u";changes=0000000000000004\r\n[DebuggerA]\r\n Counter=2        \r\n"
+                            u";Counter=1        \r\n[DebuggerAReport]\r\n0=a\r\n1=b\r\n"),
+                  ReportOps(3, 2));
 }
 
 }  // namespace

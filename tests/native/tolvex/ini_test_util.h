@@ -5,7 +5,7 @@
 
 #include "common/text.h"
 #include "tolvex/ini/ini_text.h"
-#include "tolvex/ini/memory_ini_storage.h"
+#include "tests/support/memory_ini_storage.h"
 
 namespace tolvex::testing {
 

@@ -47,8 +47,9 @@ TEST_F(IniWin32Test, TheProfileReaderSeesEveryValueExactly) {
   for (size_t i = 0; i < values.size(); ++i) Set(h_, u"Values", common::IntegerText(int64_t(i)), values[i]);
   Set(h_, u"Values", u"Counter", u"1");
   Set(h_, u"Other", u"x", u"1");
-  Set(h_, u"Values", u"Counter", u"2");  // a pair
-  Set(h_, u"Values", u"Counter", u"3");  // an in-place update
+  Set(h_, u"Values", u"Counter", u"2");  // in place
+  Set(h_, u"Values", u"Counter", u"10");  // outgrows its line: a rebuild with room
+  Set(h_, u"Values", u"Counter", u"3");   // in place, blanks over the rest
   IniHandler fresh(Win32IniStorageProvider::Instance());
   fresh.SetPath(path_);
   for (size_t i = 0; i < values.size(); ++i) {

@@ -1,4 +1,4 @@
-#include "tolvex/ini/memory_ini_storage.h"
+#include "tests/support/memory_ini_storage.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -58,7 +58,7 @@ class MemoryIniStorage : public IniStorage {
     if (it == disk_.files_.end()) throw std::logic_error("memory INI file written before it exists");
     if (it->second.read_only)
       throw common::AutomationError(en::kPermissionDenied, u"Permission denied: the INI file is read-only");
-    uint64_t landing = disk_.Budget(bytes.size());
+    uint64_t landing = disk_.Budget(bytes.size(), IsWholeWrite(offset, bytes.size()));
     std::string& file = it->second.bytes;
     if (file.size() < offset + landing) file.resize(offset + landing, '\0');
     std::copy_n(bytes.data(), landing, file.begin() + static_cast<ptrdiff_t>(offset));
@@ -75,7 +75,7 @@ class MemoryIniStorage : public IniStorage {
     if (it != disk_.files_.end() && it->second.read_only)
       throw common::AutomationError(en::kPermissionDenied, u"Permission denied: the INI file is read-only");
     // The new content goes to a side file first; only a complete one replaces the file.
-    uint64_t landing = disk_.Budget(bytes.size());
+    uint64_t landing = disk_.Budget(bytes.size(), /*whole=*/true);
     disk_.counters.bytes_written += landing;
     if (landing < bytes.size()) throw SimulatedKill{};
     disk_.files_[path_].bytes.assign(bytes);
@@ -118,9 +118,10 @@ bool MemoryIniDisk::FolderExists(const Text& path) const {
   return end == 0 || folders_.count(path.substr(0, end)) != 0;
 }
 
-uint64_t MemoryIniDisk::Budget(uint64_t wanted) {
+uint64_t MemoryIniDisk::Budget(uint64_t wanted, bool whole) {
   if (!kill_budget) return wanted;
   uint64_t landing = std::min(wanted, *kill_budget);
+  if (whole && landing < wanted) landing = 0;
   *kill_budget -= landing;
   return landing;
 }

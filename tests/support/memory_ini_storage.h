@@ -1,7 +1,8 @@
 #pragma once
 // INI files in memory, for tests: folders, read-only files, writes by "other programs",
 // counters of what the engine reads and writes, and a simulated process kill that lets
-// a write land only up to a chosen byte.
+// the writes land only up to a chosen byte: a whole write (IsWholeWrite in ini_storage.h)
+// and a Replace() land whole or not at all, any other write up to that byte.
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -36,7 +37,7 @@ class MemoryIniDisk {
 
   Counters counters;
   // When set, this many more bytes land; the next one kills the writer (SimulatedKill).
-  // A Replace() lands only when all of its bytes fit.
+  // A Replace() or a whole write lands only when all of its bytes fit.
   std::optional<uint64_t> kill_budget;
 
  private:
@@ -46,7 +47,7 @@ class MemoryIniDisk {
     bool read_only = false;
   };
   bool FolderExists(const Text& path) const;
-  uint64_t Budget(uint64_t wanted);
+  uint64_t Budget(uint64_t wanted, bool whole);
 
   std::map<Text, File> files_;
   std::set<Text> folders_;
