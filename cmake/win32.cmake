@@ -25,6 +25,9 @@ else()
   set(WIDL_FLAGS --win32 -I/usr/include/wine/wine/windows -L/usr/lib/i386-linux-gnu/wine/i386-windows)
 endif()
 
+# The host's tlbpatch (tools/tlbpatch), which the native build hands over.
+set(VELK_TLBPATCH "" CACHE FILEPATH "tlbpatch built for the host, which finishes a type library after widl")
+
 # widl_typelib(<name> <idl>): <name>.tlb, <name>.h and <name>_i.c in the binary dir.
 function(widl_typelib name idl)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
