@@ -1,8 +1,8 @@
 #pragma once
 // The exports of an in-process COM server built on winkit (DllMain, DllGetClassObject,
 // DllCanUnloadNow, DllRegisterServer, DllUnregisterServer, DllInstall), written once in
-// winkit/dll_exports.cpp, which each DLL compiles in beside its .def file. The DLL
-// defines kThisDll: what the exports serve.
+// winkit/dll_exports.cpp, which each DLL compiles in beside its .def file (com_dll() in
+// cmake/win32.cmake). The DLL defines kThisDll: what the exports serve.
 #include <windows.h>
 
 #include "winkit/server.h"
