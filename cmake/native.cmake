@@ -3,7 +3,14 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 add_compile_options(-Wall -Wextra -Wpedantic)
 
+option(VELK_WIN32 "Also build the Windows DLLs (MinGW) and run their tests under Wine" ON)
+option(VELK_WIN64 "With VELK_WIN32, also build the DLLs for 64-bit clients and run their tests" ON)
+set(VELK_WIN32_BUILD ${CMAKE_BINARY_DIR}/win32)
+set(VELK_WIN64_BUILD ${CMAKE_BINARY_DIR}/win64)
+
 include(cmake/portable.cmake)
+# Host tools that the MinGW builds run while they build.
+add_subdirectory(tools/tlbpatch)
 add_subdirectory(tests/support)
 add_subdirectory(tests/native)
 
@@ -38,10 +45,9 @@ elseif(VELK_FUZZ)
   message(STATUS "Fuzz targets not built: no clang++ with libFuzzer here (tools/setup.sh installs one)")
 endif()
 
-option(VELK_WIN32 "Also build the Windows DLLs (MinGW) and run their tests under Wine" ON)
-option(VELK_WIN64 "With VELK_WIN32, also build the DLLs for 64-bit clients and run their tests" ON)
 # mingw_build(<name> <toolchain> <prefix> [cmake arguments...]): the MinGW build <name> of
-# these sources in build/<name>, its Wine tests in <prefix>, all in one ctest run.
+# these sources in build/<name>, its Wine tests in <prefix>, all in one ctest run. It
+# builds with the host tools made here (VELK_TLBPATCH), so building runs nothing under Wine.
 function(mingw_build name toolchain prefix)
   ExternalProject_Add(${name}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
@@ -49,7 +55,9 @@ function(mingw_build name toolchain prefix)
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}
                -DCMAKE_BUILD_TYPE=Release
                -DVELK_WINEPREFIX=${CMAKE_BINARY_DIR}/${prefix}
+               -DVELK_TLBPATCH=$<TARGET_FILE:tlbpatch>
                ${ARGN}
+    DEPENDS tlbpatch
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)
@@ -59,13 +67,11 @@ endfunction()
 
 if(VELK_WIN32)
   include(ExternalProject)
-  set(VELK_WIN32_BUILD ${CMAKE_BINARY_DIR}/win32)
   mingw_build(win32 mingw-i686.cmake wineprefix)
 endif()
 if(VELK_WIN32 AND VELK_WIN64)
   # The same sources for 64-bit clients, tested in a 64-bit prefix of their own, whose
   # 32-bit side also runs the i686 build's programs (tests of both bitnesses together).
-  set(VELK_WIN64_BUILD ${CMAKE_BINARY_DIR}/win64)
   mingw_build(win64 mingw-x86_64.cmake wineprefix64 -DVELK_WIN32_BUILD=${VELK_WIN32_BUILD})
   ExternalProject_Add_StepDependencies(win64 configure win32)
   # The release package takes its DLLs into x64/ (cmake/package.cmake).

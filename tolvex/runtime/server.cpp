@@ -1,10 +1,8 @@
-// tolvex11.dll: the in-process server of clsTolvex11RunTimeA.
-#include <windows.h>
-
+// tolvex11.dll: the in-process server of clsTolvex11RunTimeA (winkit/dll_exports.cpp has
+// the exports).
 #include "tolvex/runtime/runtime_object.h"
 #include "tolvex11.h"
-#include "winkit/module.h"
-#include "winkit/server.h"
+#include "winkit/dll_exports.h"
 
 namespace {
 
@@ -12,22 +10,7 @@ const winkit::ClassEntry kClasses[] = {
     {&CLSID_clsTolvex11RunTimeA, tolvex::kRuntimeProgId, L"TOLVEX11 run-time support object",
      tolvex::CreateRuntimeObject},
 };
-const winkit::ServerEntry kServer = {&LIBID_TOLVEX11, 1, 0, kClasses, 1};
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
-  if (reason == DLL_PROCESS_DETACH) winkit::DetachModule(reserved);
-  return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* out) {
-  return winkit::GetClassObject(kServer, clsid, riid, out);
-}
-STDAPI DllCanUnloadNow() { return winkit::CanUnloadModule(); }
-STDAPI DllRegisterServer() { return winkit::RegisterServer(kServer); }
-STDAPI DllUnregisterServer() { return winkit::UnregisterServer(kServer); }
-STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
-  return winkit::InstallServer(kServer, install, command_line);
-}
+const winkit::DllEntry winkit::kThisDll = {{&LIBID_TOLVEX11, 1, 0, kClasses, 1}, nullptr, nullptr, nullptr};

@@ -1,18 +1,18 @@
-// The MSFT reader and editor on widl's draft of velk10.tlb (named on the command line):
-// it must find the records that the build edits, change nothing but the targeted fields,
-// refuse edits that would make the description inconsistent, and reject damaged files
-// without reading outside them.
+// The MSFT reader and editor on widl's draft of velk10.tlb, for 32-bit or 64-bit clients
+// (the file that VELK10_WIDL_TLB names): it must find the records that the build edits, change
+// nothing but the targeted fields, refuse edits that would make the description
+// inconsistent, and reject damaged files without reading outside them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "com_test_util.h"
 #include "msft_typelib.h"
 
-namespace velk_com_test {
+namespace tlbpatch_test {
 namespace {
 
 using msft::FormatError;
@@ -20,7 +20,8 @@ using msft::Image;
 
 std::vector<std::uint8_t> Draft() {
   std::vector<std::uint8_t> bytes;
-  FILE* f = _wfopen(TestFile().c_str(), L"rb");
+  const char* path = std::getenv("VELK10_WIDL_TLB");
+  FILE* f = path ? std::fopen(path, "rb") : nullptr;
   if (!f) return bytes;
   int c;
   while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<std::uint8_t>(c));
@@ -65,13 +66,18 @@ TEST_F(MsftImage, ReadsWidlDraft) {
   }
   EXPECT_EQ(0x3u, image.Type("clsVELK10A").flags) << "creatable, application object";
 
+  // The system kind (low bits of the header's flags at 0x14), SYS_WIN32 or SYS_WIN64,
+  // gives the size of a v-table slot; the members follow IDispatch's seven slots.
+  const int syskind = draft_[0x14] & 0xF;
+  ASSERT_TRUE(syskind == 1 || syskind == 3) << syskind;
+  const int slot = syskind == 3 ? 8 : 4;
   const msft::TypeInfo& debugger = image.Type("_clsVELKDebuggerA");
   const char* members[] = {"AppObj", "AppObj", "CreateDebugInfoWindow", "DestroyDebugInfoWindow",
                            "AddDebugMessage", "AddClearMessages", "ShowDebuggerOptions", "ShowDebuggerWindow"};
   ASSERT_EQ(8u, debugger.functions.size());
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(members[i], debugger.functions[i].name);
-    EXPECT_EQ(28 + 4 * i, debugger.functions[i].vtable_offset);
+    EXPECT_EQ(slot * (7 + i), debugger.functions[i].vtable_offset);
     EXPECT_EQ(1, debugger.functions[i].funckind);  // FUNC_PUREVIRTUAL
     EXPECT_EQ(4, debugger.functions[i].callconv);  // CC_STDCALL
   }
@@ -213,4 +219,4 @@ TEST_F(MsftImage, RejectsLoopingCustomDataChain) {
 }
 
 }  // namespace
-}  // namespace velk_com_test
+}  // namespace tlbpatch_test
