@@ -1,38 +1,59 @@
-// The platform's named locks under Wine: other processes and other threads are kept
-// out while the lock is held, a thread may take a lock it holds again, and a lock whose
-// holder ended without giving it back goes to the next one who asks.
+// The cross-process locks under Wine (winkit/cross_process_lock.h), each kind against
+// holder processes of each bitness the build has: while one process holds a lock nobody
+// else gets it, the holder waits for it like anyone else, and a lock whose holder was
+// killed goes to the next one who asks. A thread may take a named lock it holds again;
+// the file's own locks are the file's, whatever its name.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "component/win32/platform_win32.h"
-#include "winkit/file_lock.h"
-
-using common::Text;
+#include "held_lock.h"
 
 namespace {
 
-// A lock name and event names of this test process alone.
+// A name of this test process alone.
 std::wstring Unique(const wchar_t* what) {
   static int serial = 0;
   return std::wstring(L"velk-lock-test.") + what + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
          std::to_wstring(++serial);
 }
 
-Text AsText(const std::wstring& text) { return Text(text.begin(), text.end()); }
+std::wstring TempFolder() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return temp;
+}
 
-// Takes the lock on a thread of its own and holds it until Release().
+// The holder programs: lock_holder_child.exe beside this test, and those of other
+// bitnesses that VELK_LOCK_HOLDERS lists ('|' between them).
+std::vector<std::wstring> HolderPrograms() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::vector<std::wstring> programs{std::filesystem::path(self).parent_path().wstring() + L"\\lock_holder_child.exe"};
+  const char* listed = std::getenv("VELK_LOCK_HOLDERS");
+  std::string rest = listed ? listed : "";
+  while (!rest.empty()) {
+    size_t bar = rest.find('|');
+    std::string one = rest.substr(0, bar);
+    if (!one.empty()) programs.emplace_back(one.begin(), one.end());
+    rest = bar == std::string::npos ? "" : rest.substr(bar + 1);
+  }
+  return programs;
+}
+
+// Takes the lock on a thread of its own and holds it until the taker ends.
 class Taker {
  public:
-  explicit Taker(const std::wstring& name)
+  Taker(const std::wstring& kind, const std::wstring& name)
       : got_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    thread_ = std::thread([got = got_, release = release_, name] {
-      component::SessionLocks locks;
-      auto guard = locks.Acquire(AsText(name));
+    thread_ = std::thread([got = got_, release = release_, kind, name] {
+      locktest::HeldLock lock = locktest::TakeLock(kind, name);
+      if (!lock) return;
       SetEvent(got);
       WaitForSingleObject(release, INFINITE);
     });
@@ -54,21 +75,19 @@ class Taker {
   std::thread thread_;
 };
 
-// lock_holder_child.exe holding `name` until Release() (or until it is killed).
+// A holder program holding the lock until Release() (or until it is killed).
 class HolderProcess {
  public:
-  explicit HolderProcess(const std::wstring& name) {
+  HolderProcess(const std::wstring& program, const std::wstring& kind, const std::wstring& name) {
     std::wstring ready_name = Unique(L"ready"), release_name = Unique(L"release");
     ready_ = CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str());
     release_ = CreateEventW(nullptr, TRUE, FALSE, release_name.c_str());
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring child = std::filesystem::path(self).parent_path().wstring() + L"\\lock_holder_child.exe";
-    std::wstring command = L"\"" + child + L"\" " + name + L" " + ready_name + L" " + release_name;
+    std::wstring command =
+        L"\"" + program + L"\" " + kind + L" \"" + name + L"\" " + ready_name + L" " + release_name;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    started_ = CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process_);
+    started_ = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process_);
   }
   ~HolderProcess() {
     if (started_) {
@@ -100,47 +119,54 @@ class HolderProcess {
   bool started_ = false;
 };
 
-TEST(CrossProcessLocks, WhileAnotherProcessHoldsTheLockNobodyElseGetsIt) {
-  const std::wstring name = Unique(L"lock");
-  HolderProcess holder(name);
-  ASSERT_TRUE(holder.HoldsItWithin(20000));
-  Taker taker(name);
-  EXPECT_FALSE(taker.GotItWithin(500));
-  holder.Release();
-  EXPECT_TRUE(taker.GotItWithin(10000));
-  EXPECT_EQ(holder.ExitCode(), 0u);
+TEST(CrossProcessLock, EachKindKeepsOtherProcessesOutAndOutlivesAKilledHolder) {
+  const std::wstring folder = TempFolder() + L"velk-lock-test-" + std::to_wstring(GetCurrentProcessId());
+  std::filesystem::create_directories(folder);
+  for (const std::wstring& program : HolderPrograms()) {
+    for (const std::wstring kind : {L"named", L"file"}) {
+      const std::wstring name = kind == L"named" ? Unique(L"lock") : folder + L"\\" + Unique(L"file") + L".ini";
+      SCOPED_TRACE(std::string(kind.begin(), kind.end()) + " lock, holder " +
+                   std::string(program.begin(), program.end()));
+
+      // This process holds it: the holder process waits, and gets it when it is given back.
+      HolderProcess holder(program, kind, name);
+      {
+        locktest::HeldLock mine = locktest::TakeLock(kind, name);
+        ASSERT_TRUE(mine);
+        EXPECT_FALSE(holder.HoldsItWithin(1000));
+      }
+      ASSERT_TRUE(holder.HoldsItWithin(20000));
+
+      // The holder process holds it: nobody here gets it until it is given back.
+      {
+        Taker taker(kind, name);
+        EXPECT_FALSE(taker.GotItWithin(500));
+        holder.Release();
+        EXPECT_TRUE(taker.GotItWithin(10000));
+        EXPECT_EQ(holder.ExitCode(), 0u);
+      }
+
+      // A holder killed while it holds it: the next one who asks gets it.
+      HolderProcess killed(program, kind, name);
+      ASSERT_TRUE(killed.HoldsItWithin(20000));
+      Taker taker(kind, name);
+      EXPECT_FALSE(taker.GotItWithin(300));
+      killed.Kill();
+      EXPECT_TRUE(taker.GotItWithin(10000));
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
-TEST(CrossProcessLocks, AnotherProcessWaitsWhileThisOneHoldsTheLock) {
+TEST(CrossProcessLock, ThreadsExcludeEachOtherAndAHolderMayTakeANamedLockAgain) {
   const std::wstring name = Unique(L"lock");
-  component::SessionLocks locks;
-  auto guard = locks.Acquire(AsText(name));
-  HolderProcess holder(name);
-  EXPECT_FALSE(holder.HoldsItWithin(1000));
-  guard.reset();
-  EXPECT_TRUE(holder.HoldsItWithin(20000));
-  holder.Release();
-  EXPECT_EQ(holder.ExitCode(), 0u);
-  // Taken again here after the other process gave it back.
-  EXPECT_NE(locks.Acquire(AsText(name)), nullptr);
-}
-
-TEST(CrossProcessLocks, ALockWhoseHolderEndedWithoutGivingItBackGoesToTheNext) {
-  const std::wstring name = Unique(L"lock");
-  HolderProcess holder(name);
-  ASSERT_TRUE(holder.HoldsItWithin(20000));
-  Taker taker(name);
-  EXPECT_FALSE(taker.GotItWithin(300));
-  holder.Kill();
-  EXPECT_TRUE(taker.GotItWithin(10000));
-}
-
-TEST(CrossProcessLocks, ThreadsExcludeEachOtherAndAHolderMayTakeItAgain) {
-  const std::wstring name = Unique(L"lock");
-  component::SessionLocks locks;
-  auto outer = locks.Acquire(AsText(name));
-  auto inner = locks.Acquire(AsText(name));  // no deadlock on itself
-  Taker taker(name);
+  winkit::Handle lock = winkit::OpenNamedLock(name);
+  ASSERT_TRUE(lock);
+  winkit::HeldNamedLock outer = winkit::TakeNamedLock(lock.get());
+  winkit::HeldNamedLock inner = winkit::TakeNamedLock(lock.get(), 0);  // no deadlock on itself
+  ASSERT_TRUE(outer);
+  ASSERT_TRUE(inner);
+  Taker taker(L"named", name);
   EXPECT_FALSE(taker.GotItWithin(300));
   inner.reset();
   EXPECT_FALSE(taker.GotItWithin(300));  // still held once
@@ -148,16 +174,16 @@ TEST(CrossProcessLocks, ThreadsExcludeEachOtherAndAHolderMayTakeItAgain) {
   EXPECT_TRUE(taker.GotItWithin(10000));
 }
 
-TEST(CrossProcessLocks, ReadAdvanceWriteUnderTheLockLosesNoStep) {
+TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedLockLosesNoStep) {
   const std::wstring name = Unique(L"lock");
   constexpr int kThreads = 4, kSteps = 2000;
   volatile int counter = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&] {
-      component::SessionLocks locks;  // each its own, as each thread has its own platform
+      winkit::Handle lock = winkit::OpenNamedLock(name);  // each its own, as each thread has its own platform
       for (int i = 0; i < kSteps; ++i) {
-        auto guard = locks.Acquire(AsText(name));
+        winkit::HeldNamedLock held = winkit::TakeNamedLock(lock.get());
         int seen = counter;
         if (i % 16 == 0) Sleep(0);  // give the others a chance to break in
         counter = seen + 1;
@@ -169,7 +195,7 @@ TEST(CrossProcessLocks, ReadAdvanceWriteUnderTheLockLosesNoStep) {
 
 }  // namespace
 
-// The file system's locks (winkit/file_lock.h): two handles on one file exclude each
+// The file's own locks: two handles on one file exclude each
 // other, also in one process; two files never wait on each other; a taker that waited on
 // a file replaced by a rename ends up holding the file now at the path.
 TEST(FileLocks, OneFileOneLockTwoFilesTwoLocks) {
