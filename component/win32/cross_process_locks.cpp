@@ -33,13 +33,14 @@ class NamedLockGuard : public CrossProcessLocks::Guard {
 
 class FileSlotGuard : public CrossProcessLocks::Guard {
  public:
-  explicit FileSlotGuard(winkit::Handle file) : file_(std::move(file)) {}
-  ~FileSlotGuard() override {
-    if (file_) winkit::UnlockFileSlot(file_.get(), kCounterSlot);
-  }
+  FileSlotGuard() = default;
+  FileSlotGuard(std::shared_ptr<winkit::Handle> file, winkit::HeldFileSlot held)
+      : file_(std::move(file)), held_(std::move(held)) {}
+  std::shared_ptr<void> Kept() const override { return file_; }
 
  private:
-  winkit::Handle file_;  // empty when nothing is held
+  std::shared_ptr<winkit::Handle> file_;  // kept open while its lock is held
+  winkit::HeldFileSlot held_;             // empty when nothing is held
 };
 
 }  // namespace
@@ -56,12 +57,31 @@ std::unique_ptr<CrossProcessLocks::Guard> Win32CrossProcessLocks::Acquire(TextVi
   return std::make_unique<NamedLockGuard>(std::move(held));
 }
 
-// The file is opened for each message and closed after it: an open handle would keep
-// the user from deleting the report folder while a client runs.
 std::unique_ptr<CrossProcessLocks::Guard> Win32CrossProcessLocks::AcquireReportCounter(TextView path) {
-  winkit::Handle file = winkit::OpenLocked(Wide(path), kCounterSlot, /*create=*/true);
-  if (!file && GetLastError() == ERROR_LOCK_VIOLATION) throw ReportFileLockedError();
-  return std::make_unique<FileSlotGuard>(std::move(file));  // empty: the handler says what is wrong with the path
+  const std::wstring file_path = Wide(path);
+  std::shared_ptr<winkit::Handle> kept = report_file_.lock();
+  if (kept && report_path_ == path) {
+    if (winkit::LockFileSlot(kept->get(), kCounterSlot)) {
+      winkit::HeldFileSlot held(kept->get(), kCounterSlot);
+      if (!winkit::FileWasReplaced(kept->get(), file_path))
+        return std::make_unique<FileSlotGuard>(std::move(kept), std::move(held));  // the usual case: no open, no close
+      // Replaced or deleted: given back here, and the file at the path opened.
+    } else if (GetLastError() == ERROR_LOCK_VIOLATION) {
+      throw ReportFileLockedError();
+    }
+  }
+  kept.reset();
+  report_file_.reset();
+  winkit::Handle file = winkit::OpenLocked(file_path, kCounterSlot, /*create=*/true);
+  if (!file) {
+    if (GetLastError() == ERROR_LOCK_VIOLATION) throw ReportFileLockedError();
+    return std::make_unique<FileSlotGuard>();  // the handler says what is wrong with the path
+  }
+  winkit::HeldFileSlot held(file.get(), kCounterSlot);
+  kept = std::make_shared<winkit::Handle>(std::move(file));
+  report_path_ = Text(path);
+  report_file_ = kept;
+  return std::make_unique<FileSlotGuard>(std::move(kept), std::move(held));
 }
 
 }  // namespace component
