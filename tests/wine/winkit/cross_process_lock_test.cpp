@@ -174,15 +174,15 @@ TEST(CrossProcessLock, ThreadsExcludeEachOtherAndAHolderMayTakeANamedLockAgain) 
   EXPECT_TRUE(taker.GotItWithin(10000));
 }
 
-TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedLockLosesNoStep) {
+TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedLockLosesNoIncrement) {
   const std::wstring name = Unique(L"lock");
-  constexpr int kThreads = 4, kSteps = 2000;
+  constexpr int kThreads = 4, kIncrements = 2000;
   volatile int counter = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&] {
       winkit::Handle lock = winkit::OpenNamedLock(name);  // each its own, as each thread has its own platform
-      for (int i = 0; i < kSteps; ++i) {
+      for (int i = 0; i < kIncrements; ++i) {
         winkit::HeldNamedLock held = winkit::TakeNamedLock(lock.get());
         int seen = counter;
         if (i % 16 == 0) Sleep(0);  // give the others a chance to break in
@@ -190,7 +190,7 @@ TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedLockLosesNoStep) {
       }
     });
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(counter, kThreads * kSteps);
+  EXPECT_EQ(counter, kThreads * kIncrements);
 }
 
 }  // namespace
