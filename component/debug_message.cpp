@@ -106,6 +106,7 @@ void DeliverMessageLine(ModuleState& state, const Platform& platform, const Text
   if (settings::SwitchIsOn(state.debugger_shell)) {
     outside::IniFileHandler ini(state.ini_handler);
     auto lock = platform.locks.AcquireReportCounter(state.report_file_path);
+    state.report_counter_kept = lock->Kept();
     ini.SetPath(state.report_file_path);
     ini.SetSection(cat::kSectionDebuggerA);
     ini.SetKey(Value(Text(u"Counter")));

@@ -20,6 +20,7 @@ struct ModuleState {
   outside::ObjectRef app_object;  // the client's application object, or none
   outside::ObjectRef run_time;    // run-time support component
   outside::ObjectRef ini_handler; // INI file handler
+  std::shared_ptr<void> report_counter_kept;  // what the report counter's lock keeps ready, as long as the handler
   std::unique_ptr<LiveMessageWindow> live_window;  // created on first use, kept after closing
   std::shared_ptr<ReportViewer> report_viewer;     // created on first use, emptied when it unloads
   std::unique_ptr<settings::OptionsWindow> options_dialog;  // created on first use, kept after closing

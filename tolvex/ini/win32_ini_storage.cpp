@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/automation_error.h"
-#include "winkit/file_lock.h"
+#include "winkit/cross_process_lock.h"
 
 namespace tolvex {
 

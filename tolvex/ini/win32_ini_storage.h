@@ -2,7 +2,7 @@
 // INI files on Win32 disks.
 //
 // Each storage keeps its file's handle (shared for read, write and delete) across calls.
-// The lock is a byte-range lock on the file itself (winkit/file_lock.h), so every name of
+// The lock is a byte-range lock on the file itself (winkit/cross_process_lock.h), so every name of
 // the file, in every process and on every machine that reaches it, meets the same lock.
 // The stamp is the held file's size and last-write time; a file replaced or deleted by
 // someone else reads as changed. Replace() lands the new content in place, after writing

@@ -1,208 +1,72 @@
-// The platform's named locks under Wine: other processes and other threads are kept
-// out while the lock is held, a thread may take a lock it holds again, and a lock whose
-// holder ended without giving it back goes to the next one who asks.
+// The component's cross-process locks on Windows: the report counter's lock keeps the
+// report file open between messages while its caller keeps it, yet always locks the file
+// now at the path.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "component/win32/platform_win32.h"
-#include "winkit/file_lock.h"
-
-using common::Text;
+#include "component/win32/cross_process_locks.h"
+#include "winkit/cross_process_lock.h"
 
 namespace {
 
-// A lock name and event names of this test process alone.
-std::wstring Unique(const wchar_t* what) {
-  static int serial = 0;
-  return std::wstring(L"velk-lock-test.") + what + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
-         std::to_wstring(++serial);
-}
+using common::Text;
 
 Text AsText(const std::wstring& text) { return Text(text.begin(), text.end()); }
 
-// Takes the lock on a thread of its own and holds it until Release().
-class Taker {
- public:
-  explicit Taker(const std::wstring& name)
-      : got_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    thread_ = std::thread([got = got_, release = release_, name] {
-      component::SessionLocks locks;
-      auto guard = locks.Acquire(AsText(name));
-      SetEvent(got);
-      WaitForSingleObject(release, INFINITE);
-    });
-  }
-  ~Taker() {
-    if (WaitForSingleObject(got_, 0) != WAIT_OBJECT_0) {
-      thread_.detach();  // still waiting after a failed test: it and its events last to the end of the process
-      return;
-    }
-    SetEvent(release_);
-    thread_.join();
-    CloseHandle(got_);
-    CloseHandle(release_);
-  }
-  bool GotItWithin(DWORD milliseconds) { return WaitForSingleObject(got_, milliseconds) == WAIT_OBJECT_0; }
-
- private:
-  HANDLE got_, release_;
-  std::thread thread_;
-};
-
-// lock_holder_child.exe holding `name` until Release() (or until it is killed).
-class HolderProcess {
- public:
-  explicit HolderProcess(const std::wstring& name) {
-    std::wstring ready_name = Unique(L"ready"), release_name = Unique(L"release");
-    ready_ = CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str());
-    release_ = CreateEventW(nullptr, TRUE, FALSE, release_name.c_str());
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring child = std::filesystem::path(self).parent_path().wstring() + L"\\lock_holder_child.exe";
-    std::wstring command = L"\"" + child + L"\" " + name + L" " + ready_name + L" " + release_name;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    started_ = CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process_);
-  }
-  ~HolderProcess() {
-    if (started_) {
-      Kill();
-      CloseHandle(process_.hProcess);
-      CloseHandle(process_.hThread);
-    }
-    CloseHandle(ready_);
-    CloseHandle(release_);
-  }
-  bool HoldsItWithin(DWORD milliseconds) {
-    return started_ && WaitForSingleObject(ready_, milliseconds) == WAIT_OBJECT_0;
-  }
-  void Release() { SetEvent(release_); }
-  DWORD ExitCode() {
-    if (WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) return 999;
-    DWORD code = 999;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
-  }
-  void Kill() {
-    TerminateProcess(process_.hProcess, 9);
-    WaitForSingleObject(process_.hProcess, 20000);
-  }
-
- private:
-  HANDLE ready_, release_;
-  PROCESS_INFORMATION process_{};
-  bool started_ = false;
-};
-
-TEST(CrossProcessLocks, WhileAnotherProcessHoldsTheLockNobodyElseGetsIt) {
-  const std::wstring name = Unique(L"lock");
-  HolderProcess holder(name);
-  ASSERT_TRUE(holder.HoldsItWithin(20000));
-  Taker taker(name);
-  EXPECT_FALSE(taker.GotItWithin(500));
-  holder.Release();
-  EXPECT_TRUE(taker.GotItWithin(10000));
-  EXPECT_EQ(holder.ExitCode(), 0u);
+// Whether another handle finds the counter's lock of the file at `path` taken.
+bool CounterLockTaken(const std::wstring& path) {
+  return !winkit::OpenLocked(path, winkit::FileLockSlot::kReportCounter, false, 0) &&
+         GetLastError() == ERROR_LOCK_VIOLATION;
 }
 
-TEST(CrossProcessLocks, AnotherProcessWaitsWhileThisOneHoldsTheLock) {
-  const std::wstring name = Unique(L"lock");
-  component::SessionLocks locks;
-  auto guard = locks.Acquire(AsText(name));
-  HolderProcess holder(name);
-  EXPECT_FALSE(holder.HoldsItWithin(1000));
-  guard.reset();
-  EXPECT_TRUE(holder.HoldsItWithin(20000));
-  holder.Release();
-  EXPECT_EQ(holder.ExitCode(), 0u);
-  // Taken again here after the other process gave it back.
-  EXPECT_NE(locks.Acquire(AsText(name)), nullptr);
-}
+TEST(Win32CrossProcessLocks, TheReportCounterLockIsOnTheFileNowAtThePath) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"velk-counter-lock-" + std::to_wstring(GetCurrentProcessId());
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::wstring path = folder + L"\\velkbug.ini", other = folder + L"\\other.ini";
+  component::Win32CrossProcessLocks locks;
+  std::shared_ptr<void> kept;  // as the module state keeps it
+  auto take = [&](const std::wstring& file) {
+    auto guard = locks.AcquireReportCounter(AsText(file));
+    kept = guard->Kept();
+    return guard;
+  };
 
-TEST(CrossProcessLocks, ALockWhoseHolderEndedWithoutGivingItBackGoesToTheNext) {
-  const std::wstring name = Unique(L"lock");
-  HolderProcess holder(name);
-  ASSERT_TRUE(holder.HoldsItWithin(20000));
-  Taker taker(name);
-  EXPECT_FALSE(taker.GotItWithin(300));
-  holder.Kill();
-  EXPECT_TRUE(taker.GotItWithin(10000));
-}
+  auto held = take(path);
+  EXPECT_TRUE(CounterLockTaken(path)) << "made and locked";
+  held.reset();
+  EXPECT_FALSE(CounterLockTaken(path)) << "given back between messages";
 
-TEST(CrossProcessLocks, ThreadsExcludeEachOtherAndAHolderMayTakeItAgain) {
-  const std::wstring name = Unique(L"lock");
-  component::SessionLocks locks;
-  auto outer = locks.Acquire(AsText(name));
-  auto inner = locks.Acquire(AsText(name));  // no deadlock on itself
-  Taker taker(name);
-  EXPECT_FALSE(taker.GotItWithin(300));
-  inner.reset();
-  EXPECT_FALSE(taker.GotItWithin(300));  // still held once
-  outer.reset();
-  EXPECT_TRUE(taker.GotItWithin(10000));
-}
+  // Replaced by a rename between two messages (moved aside and deleted, the new one moved in).
+  HANDLE side = CreateFileW((path + L".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  CloseHandle(side);
+  ASSERT_TRUE(MoveFileExW(path.c_str(), (path + L".old").c_str(), 0));
+  ASSERT_TRUE(MoveFileExW((path + L".new").c_str(), path.c_str(), 0));
+  ASSERT_TRUE(DeleteFileW((path + L".old").c_str()));
+  held = take(path);
+  EXPECT_TRUE(CounterLockTaken(path)) << "the new file, not the one moved away";
+  held.reset();
 
-TEST(CrossProcessLocks, ReadAdvanceWriteUnderTheLockLosesNoStep) {
-  const std::wstring name = Unique(L"lock");
-  constexpr int kThreads = 4, kSteps = 2000;
-  volatile int counter = 0;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&] {
-      component::SessionLocks locks;  // each its own, as each thread has its own platform
-      for (int i = 0; i < kSteps; ++i) {
-        auto guard = locks.Acquire(AsText(name));
-        int seen = counter;
-        if (i % 16 == 0) Sleep(0);  // give the others a chance to break in
-        counter = seen + 1;
-      }
-    });
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(counter, kThreads * kSteps);
+  // Another path: that file's lock, and the first file no longer held open (a file
+  // deleted while open stays until its last handle closes).
+  held = take(other);
+  EXPECT_TRUE(CounterLockTaken(other));
+  EXPECT_FALSE(CounterLockTaken(path));
+  held.reset();
+  ASSERT_TRUE(DeleteFileW(path.c_str()));
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  // Kept no longer: the file is not held open.
+  kept.reset();
+  ASSERT_TRUE(DeleteFileW(other.c_str()));
+  EXPECT_FALSE(std::filesystem::exists(other));
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
-
-// The file system's locks (winkit/file_lock.h): two handles on one file exclude each
-// other, also in one process; two files never wait on each other; a taker that waited on
-// a file replaced by a rename ends up holding the file now at the path.
-TEST(FileLocks, OneFileOneLockTwoFilesTwoLocks) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"velk-file-locks-" + std::to_wstring(GetCurrentProcessId());
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder + L"\\a");
-  std::filesystem::create_directories(folder + L"\\b");
-  const std::wstring a = folder + L"\\a\\velkbug.ini", b = folder + L"\\b\\velkbug.ini";
-  constexpr auto kSlot = winkit::FileLockSlot::kReportCounter;
-  {
-    winkit::Handle held = winkit::OpenLocked(a, kSlot, true);
-    ASSERT_TRUE(held);
-    EXPECT_FALSE(winkit::OpenLocked(a, kSlot, true, 0)) << "the same file, another handle";
-    EXPECT_FALSE(winkit::OpenLocked(folder + L"\\A\\.\\VELKBUG.INI", kSlot, true, 0)) << "another spelling";
-    EXPECT_TRUE(winkit::OpenLocked(b, kSlot, true, 0)) << "another file";
-    EXPECT_TRUE(winkit::OpenLocked(a, winkit::FileLockSlot::kContent, true, 0)) << "another slot";
-
-    // Replaced while held: the next taker gets the new file, not the old one's lock.
-    winkit::Handle waiting(CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(waiting);
-    HANDLE side = CreateFileW((a + L".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(side);
-    // Moved aside and deleted, then the new one moved in (Wine and older Windows refuse to
-    // replace a file that others hold open).
-    ASSERT_TRUE(MoveFileExW(a.c_str(), (a + L".old").c_str(), 0));
-    ASSERT_TRUE(MoveFileExW((a + L".new").c_str(), a.c_str(), 0));
-    ASSERT_TRUE(DeleteFileW((a + L".old").c_str()));
-    EXPECT_TRUE(winkit::FileWasReplaced(waiting.get(), a));
-    EXPECT_FALSE(winkit::FileWasReplaced(winkit::OpenLocked(a, kSlot, false, 0).get(), a));
-  }
-  EXPECT_TRUE(winkit::OpenLocked(a, kSlot, false, 0)) << "given back with its handle";
-  std::filesystem::remove_all(folder);
-}

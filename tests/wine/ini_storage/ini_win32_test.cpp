@@ -4,7 +4,7 @@
 
 #include "common/automation_error.h"
 #include "tolvex/ini/win32_ini_storage.h"
-#include "winkit/file_lock.h"
+#include "winkit/cross_process_lock.h"
 #include "win32_test_util.h"
 
 namespace tolvex::wintest {

@@ -1,8 +1,25 @@
-#include "winkit/file_lock.h"
+#include "winkit/cross_process_lock.h"
 
 #include <cstring>
 
 namespace winkit {
+
+Handle OpenNamedLock(const std::wstring& name) {
+  return Handle(CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str()));
+}
+
+HeldNamedLock TakeNamedLock(HANDLE lock, DWORD timeout_ms) {
+  switch (WaitForSingleObject(lock, timeout_ms)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:  // its holder ended without giving it back: now ours
+      return HeldNamedLock(lock);
+    case WAIT_TIMEOUT:
+      SetLastError(ERROR_TIMEOUT);
+      return {};
+    default:
+      return {};
+  }
+}
 
 namespace {
 
