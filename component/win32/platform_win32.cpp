@@ -6,9 +6,6 @@
 #include <map>
 
 #include "outside/win32/variant_value.h"
-#include "settings/win32/options_dialog.h"
-#include "viewer/win32/live_message_window.h"
-#include "viewer/win32/report_viewer_window.h"
 #include "winkit/file_lock.h"
 #include "winkit/wide_text.h"
 
@@ -274,20 +271,6 @@ std::unique_ptr<CrossProcessLocks::Guard> SessionLocks::AcquireReportCounter(Tex
       winkit::OpenLocked(std::wstring(W(Text(path))), winkit::FileLockSlot::kReportCounter, /*create=*/true);
   if (!file && GetLastError() == ERROR_LOCK_VIOLATION) throw ReportFileLockedError();
   return std::make_unique<FileSlotGuard>(std::move(file));  // empty: the handler says what is wrong with the path
-}
-
-std::unique_ptr<LiveMessageWindow> Win32WindowFactory::CreateLiveMessageWindow() {
-  return std::make_unique<viewer::LiveMessageWindowWin32>();
-}
-
-std::shared_ptr<ReportViewer> Win32WindowFactory::CreateReportViewer(ModuleState& state, const Platform& platform,
-                                                                     std::function<void()> unloaded) {
-  return std::make_shared<viewer::ReportViewerWindow>(state, platform, std::move(unloaded));
-}
-
-std::unique_ptr<settings::OptionsWindow> Win32WindowFactory::CreateOptionsDialog(
-    settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) {
-  return std::make_unique<settings::OptionsDialogWin32>(store, std::move(services));
 }
 
 }  // namespace component

@@ -5,6 +5,7 @@
 #include "component/win32/report_file_actions.h"
 #include "outside/win32/dispatch_client.h"
 #include "settings/win32/registry_settings_store.h"
+#include "windows/window_factory.h"
 
 namespace component {
 
@@ -40,15 +41,6 @@ class SessionLocks : public CrossProcessLocks {
   std::unique_ptr<Guard> AcquireReportCounter(TextView path) override;
 };
 
-class Win32WindowFactory : public WindowFactory {
- public:
-  std::unique_ptr<LiveMessageWindow> CreateLiveMessageWindow() override;
-  std::shared_ptr<ReportViewer> CreateReportViewer(ModuleState& state, const Platform& platform,
-                                                   std::function<void()> unloaded) override;
-  std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(
-      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) override;
-};
-
 struct Win32Platform {
   settings::RegistrySettingsStore settings;
   outside::ComObjectFactory objects;
@@ -56,7 +48,7 @@ struct Win32Platform {
   Win32MessageBoxes boxes;
   LocalClock clock;
   SessionLocks locks;
-  Win32WindowFactory windows;
+  ::windows::Win32WindowFactory windows;
   Win32ReportFileActions files;
   Platform platform{settings, objects, format, boxes, clock, locks, windows, files};
 };
