@@ -32,14 +32,14 @@
 #include <vector>
 
 #include "component/debug_message.h"
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "component/report_key.h"
 #include "component/win32/platform_win32.h"
 #include "outside/helper_components.h"
 #include "settings/catalog.h"
 #include "tolvex/ini/ini_handler.h"
 #include "tolvex/ini/win32_ini_storage.h"
-#include "viewer/win32/live_message_window.h"
+#include "windows/live_message_window.h"
 
 namespace {
 
@@ -293,7 +293,7 @@ class Bench {
       log_key_ = expected;
     }
     if (sinks.window) {
-      auto* live = dynamic_cast<viewer::LiveMessageWindowWin32*>(state->live_window.get());
+      auto* live = dynamic_cast<windows::LiveMessageWindowWin32*>(state->live_window.get());
       if (!live || !IsWindowVisible(live->window())) Die("the live window is not shown");
       wchar_t text[512] = {};
       GetWindowTextW(live->text_box(), text, 512);

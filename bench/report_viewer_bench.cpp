@@ -16,11 +16,11 @@
 #include <filesystem>
 #include <string>
 
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "component/win32/platform_win32.h"
 #include "outside/helper_components.h"
 #include "viewer/report_list.h"
-#include "viewer/win32/report_viewer_window.h"
+#include "windows/report_viewer_window.h"
 
 namespace {
 
@@ -90,17 +90,17 @@ int wmain(int argc, wchar_t** argv) {
     // The reading alone, without a window: what the handler costs.
     viewer::ReportList rows;
     auto start = Clock::now();
-    viewer::LoadDebugInfoInwindow(rows, state, platform.platform);
+    viewer::LoadDebugInfoInwindow(rows, {state.ini_handler, state.report_file_path, platform.format});
     Report("reading the entries (no window)", Since(start), rows.size(), false);
 
     start = Clock::now();
-    auto instance = component::ReportViewerInstance(state, platform.platform);
-    instance->Load();
+    component::ReportViewer& instance = component::ReportViewerInstance(state, platform.platform);
+    instance.Load();
     met &= Report("window load (create + reload)", Since(start), rows.size());
-    auto* window = dynamic_cast<viewer::ReportViewerWindow*>(instance.get());
+    auto* window = dynamic_cast<windows::ReportViewerWindow*>(&instance);
 
     start = Clock::now();
-    instance->ShowModeless();
+    instance.ShowModeless();
     UpdateWindow(window->window());
     Pump();
     Report("show and first paint", Since(start), window->rows().size(), false);
@@ -111,12 +111,12 @@ int wmain(int argc, wchar_t** argv) {
 
     NMLISTVIEW click{};
     click.hdr.hwndFrom = window->list_view();
-    click.hdr.idFrom = viewer::kReportListId;
+    click.hdr.idFrom = windows::kReportListId;
     click.hdr.code = LVN_COLUMNCLICK;
     click.iItem = -1;
     click.iSubItem = 5;  // "Procedure"
     start = Clock::now();
-    SendMessageW(window->window(), WM_NOTIFY, viewer::kReportListId, reinterpret_cast<LPARAM>(&click));
+    SendMessageW(window->window(), WM_NOTIFY, windows::kReportListId, reinterpret_cast<LPARAM>(&click));
     UpdateWindow(window->list_view());
     met &= Report("header click (sort by Procedure)", Since(start), window->rows().size());
 

@@ -106,5 +106,6 @@ add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest E
 add_subdirectory(winkit)
 add_subdirectory(com)
 include(cmake/portable.cmake)
+add_subdirectory(windows)
 add_subdirectory(tests/wine)
 add_subdirectory(bench)

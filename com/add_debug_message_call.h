@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 
 namespace velk {
 

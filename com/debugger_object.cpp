@@ -4,7 +4,7 @@
 
 #include "com/add_debug_message_call.h"
 #include "com/thread_context.h"
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "outside/win32/dispatch_client.h"
 #include "outside/win32/variant_value.h"
 #include "velk10.h"

@@ -138,7 +138,7 @@ void DeliverMessageLine(ModuleState& state, const Platform& platform, const Text
 }
 
 void AddDebugMessage(ModuleState& state, const Platform& platform, DebugMessage& message) {
-  RunTrapped(platform, u"AddDebugMessage", [&] {
+  RunTrapped(platform.boxes, u"AddDebugMessage", [&] {
     Text line = ComposeMessageLine(state, platform, message);
     DeliverMessageLine(state, platform, line, message.co_extra);
   });

@@ -19,12 +19,12 @@ common::AutomationError ErrorFromException(std::exception_ptr error);
 
 // Runs `body`; any error it raises is shown in the error report and swallowed.
 template <typename Body>
-void RunTrapped(const Platform& platform, TextView method, Body&& body) {
+void RunTrapped(MessageBoxes& boxes, TextView method, Body&& body) {
   try {
     body();
   } catch (...) {
     common::AutomationError error = ErrorFromException(std::current_exception());
-    platform.boxes.Show(error.description(), ErrorReportTitle(error.number(), method), kErrorReportStyle);
+    boxes.Show(error.description(), ErrorReportTitle(error.number(), method), kErrorReportStyle);
   }
 }
 

@@ -21,9 +21,10 @@ struct ModuleState {
   outside::ObjectRef run_time;    // run-time support component
   outside::ObjectRef ini_handler; // INI file handler
   std::shared_ptr<void> report_counter_kept;  // what the report counter's lock keeps ready, as long as the handler
-  std::unique_ptr<LiveMessageWindow> live_window;  // created on first use, kept after closing
-  std::shared_ptr<ReportViewer> report_viewer;     // created on first use, emptied when it unloads
-  std::unique_ptr<settings::OptionsWindow> options_dialog;  // created on first use, kept after closing
+  // The three windows, each created on first use and kept; their windows come and go.
+  std::unique_ptr<LiveMessageWindow> live_window;
+  std::unique_ptr<ReportViewer> report_viewer;
+  std::unique_ptr<settings::OptionsWindow> options_dialog;
 };
 
 }  // namespace component

@@ -2,7 +2,6 @@
 // What the component needs from the platform, behind small interfaces: the
 // settings store, automation objects created by ProgID, the text form of values,
 // and message boxes. Windows supplies the real ones; native tests supply fakes.
-#include <functional>
 #include <memory>
 
 #include "common/text.h"
@@ -75,21 +74,31 @@ class LiveMessageWindow {
   virtual void SetText(TextView text) = 0;
 };
 
+// What the report viewer reads at each reload: the component's INI file handler and
+// report file path as they are at that moment, and the text form of the values read.
+struct ReportSource {
+  const outside::ObjectRef& ini_handler;
+  const Text& report_file_path;
+  ValueFormat& format;
+};
+
 // The report viewer frmVELKDebuggerA: its list lvDebugInfo shows the entries of the
-// report file. Loading creates the window hidden and fills the list; unloading (the
-// user closes it, or its load fails) destroys it and calls the `unloaded` callback
-// given at creation, which empties the module state's reference.
+// report file. Loading creates a new window, hidden, and fills its list afresh,
+// unsorted; unloading (the user closes it, or its load fails) destroys the window with
+// its rows and their order, so that the next use loads a new one. The object itself
+// stays with its owner, also while the window is gone.
 class ReportViewer {
  public:
   virtual ~ReportViewer() = default;
   // Loads the window hidden when it is not loaded. A failure of the reload unloads
   // it again and is raised.
   virtual void Load() = 0;
+  virtual bool IsLoaded() const = 0;
   virtual bool IsVisible() const = 0;
   // Loads when needed and shows the window without an owner; the call returns at once.
   virtual void ShowModeless() = 0;
-  // Loads when needed and shows the window without an owner; returns when it closes.
-  // Raises error 400 when the window is already visible.
+  // Loads when needed and shows the window, not visible before, without an owner;
+  // returns when it closes.
   virtual void ShowModal() = 0;
   // Loads hidden when needed, then removes every row of the list.
   virtual void ClearList() = 0;
@@ -111,20 +120,16 @@ class ReportFileActions {
   virtual void OpenWithAssociatedProgram(TextView path) = 0;
 };
 
-struct ModuleState;
-struct Platform;
-
+// The three windows, each created not loaded. A window's failure that no caller sees
+// (F5 in the report viewer, OK in the options dialog) shows the error report in `boxes`.
 class WindowFactory {
  public:
   virtual ~WindowFactory() = default;
   virtual std::unique_ptr<LiveMessageWindow> CreateLiveMessageWindow() = 0;
-  // A report viewer, not loaded yet, that reads through the module state's INI file
-  // handler and report file path at every reload.
-  virtual std::shared_ptr<ReportViewer> CreateReportViewer(ModuleState& state, const Platform& platform,
-                                                           std::function<void()> unloaded) = 0;
-  // The options dialog, not loaded yet, over the settings store and `services`.
+  virtual std::unique_ptr<ReportViewer> CreateReportViewer(const ReportSource& source, MessageBoxes& boxes) = 0;
+  // The options dialog over the settings store and `services`.
   virtual std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(
-      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) = 0;
+      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services, MessageBoxes& boxes) = 0;
 };
 
 struct Platform {

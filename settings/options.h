@@ -1,7 +1,7 @@
 #pragma once
 // frmOptionsA as logic: which settings the dialog loads (GetSet), how they reach its
 // controls (SetMe), what a confirmed OK writes (SaveSet), and what each command does.
-// The window itself is a thin shell (settings/win32/options_dialog.h) over these
+// The window itself is a thin shell (windows/options_dialog.h) over these
 // interfaces; tests drive the same logic with in-memory controls.
 #include <array>
 #include <cstdint>

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
-#include "component/module_state.h"
 #include "component/platform.h"
+#include "settings/catalog.h"
 
 namespace viewer {
 
@@ -68,7 +68,7 @@ void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_pa
   Clear();
   try {
     ini.SetPath(report_file_path);
-    ini.SetSection(kReportSection);
+    ini.SetSection(settings::catalog::kSectionReport);
     Value names;
     int32_t count = ini.EnumerateCurrentSection(names);
     if (count != 0) {
@@ -146,9 +146,9 @@ size_t ReportList::PositionOfRow(uint32_t row_id) const {
   return position_of_[row_id];
 }
 
-void LoadDebugInfoInwindow(ReportList& list, component::ModuleState& state, const component::Platform& platform) {
-  outside::IniFileHandler ini(state.ini_handler);
-  list.Reload(ini, state.report_file_path, [&](const Value& value) { return platform.format.TextOf(value); });
+void LoadDebugInfoInwindow(ReportList& list, const component::ReportSource& source) {
+  outside::IniFileHandler ini(source.ini_handler);
+  list.Reload(ini, source.report_file_path, [&](const Value& value) { return source.format.TextOf(value); });
 }
 
 }  // namespace viewer

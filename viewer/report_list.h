@@ -14,8 +14,7 @@
 #include "outside/helper_components.h"
 
 namespace component {
-struct ModuleState;
-struct Platform;
+struct ReportSource;
 }  // namespace component
 
 namespace viewer {
@@ -42,8 +41,6 @@ inline constexpr std::array<ReportColumn, kReportColumnCount> kReportColumns = {
     {u"Extra2", 1500},
     {u"Now", 2100},
 }};
-
-inline constexpr char16_t kReportSection[] = u"DebuggerAReport";
 
 // Removes leading and trailing U+0020 only; tabs and other white space stay.
 TextView TrimBlanks(TextView text);
@@ -111,6 +108,6 @@ class ReportList {
 };
 
 // The reload on the component's shared INI file handler and report file path.
-void LoadDebugInfoInwindow(ReportList& list, component::ModuleState& state, const component::Platform& platform);
+void LoadDebugInfoInwindow(ReportList& list, const component::ReportSource& source);
 
 }  // namespace viewer

@@ -10,17 +10,9 @@
 #include "component/win32/value_format.h"
 #include "outside/win32/dispatch_client.h"
 #include "settings/win32/registry_settings_store.h"
+#include "windows/window_factory.h"
 
 namespace component {
-
-class Win32WindowFactory : public WindowFactory {
- public:
-  std::unique_ptr<LiveMessageWindow> CreateLiveMessageWindow() override;
-  std::shared_ptr<ReportViewer> CreateReportViewer(ModuleState& state, const Platform& platform,
-                                                   std::function<void()> unloaded) override;
-  std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(
-      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) override;
-};
 
 struct Win32Platform {
   settings::RegistrySettingsStore settings;
@@ -29,7 +21,7 @@ struct Win32Platform {
   Win32MessageBoxes boxes;
   LocalClock clock;
   Win32CrossProcessLocks locks;
-  Win32WindowFactory windows;
+  ::windows::Win32WindowFactory windows;
   Win32ReportFileActions files;
   Platform platform{settings, objects, format, boxes, clock, locks, windows, files};
 };

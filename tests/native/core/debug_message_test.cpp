@@ -5,7 +5,7 @@
 #include "component/error_report.h"
 
 #include <algorithm>
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "component/report_key.h"
 #include "fakes.h"
 #include "settings/catalog.h"
@@ -58,7 +58,7 @@ class Pipeline : public ::testing::Test {
     last_extra = std::move(extra);
     DebugMessage m{message, type, u"modStore", level, &last_extra, &co_extra};
     Text line;
-    RunTrapped(fake.platform, u"AddDebugMessage", [&] {
+    RunTrapped(fake.boxes, u"AddDebugMessage", [&] {
       line = ComposeMessageLine(state, fake.platform, m);
       DeliverMessageLine(state, fake.platform, line, m.co_extra);
     });

@@ -115,7 +115,7 @@ void FakeReportViewer::Load() {
   loaded = true;
   ++loads;
   try {
-    viewer::LoadDebugInfoInwindow(list, state_, platform_);
+    viewer::LoadDebugInfoInwindow(list, source_);
   } catch (...) {
     Unload();
     throw;
@@ -130,7 +130,6 @@ void FakeReportViewer::ShowModeless() {
 
 void FakeReportViewer::ShowModal() {
   Load();
-  if (visible) throw component::AlreadyShownError();
   visible = modal = true;
   ++modal_shows;
   if (during_modal) during_modal(*this);
@@ -147,7 +146,6 @@ void FakeReportViewer::Unload() {
   if (!loaded) return;
   loaded = visible = modal = false;
   list = viewer::ReportList();
-  if (unloaded_) unloaded_();
 }
 
 bool FakeOptionsDialog::SetLevelText(TextView text) {

@@ -148,10 +148,9 @@ class FakeLiveWindow : public component::LiveMessageWindow {
 // while ShowModal waits, as the user would act; the window unloads when it returns.
 class FakeReportViewer : public component::ReportViewer {
  public:
-  FakeReportViewer(component::ModuleState& state, const component::Platform& platform,
-                   std::function<void()> unloaded)
-      : state_(state), platform_(platform), unloaded_(std::move(unloaded)) {}
+  explicit FakeReportViewer(const component::ReportSource& source) : source_(source) {}
   void Load() override;
+  bool IsLoaded() const override { return loaded; }
   bool IsVisible() const override { return visible; }
   void ShowModeless() override;
   void ShowModal() override;
@@ -164,9 +163,7 @@ class FakeReportViewer : public component::ReportViewer {
   std::function<void(FakeReportViewer&)> during_modal;
 
  private:
-  component::ModuleState& state_;
-  const component::Platform& platform_;
-  std::function<void()> unloaded_;
+  const component::ReportSource source_;
 };
 
 // The options dialog's controls in memory; `during_modal` acts as the user while the
@@ -206,7 +203,7 @@ class FakeOptionsDialog : public settings::OptionsWindow, public settings::Optio
 class FakeWindows : public component::WindowFactory {
  public:
   std::vector<FakeLiveWindow*> live_windows;
-  std::vector<std::shared_ptr<FakeReportViewer>> report_viewers;  // every viewer created
+  std::vector<FakeReportViewer*> report_viewers;  // every viewer created
   std::vector<FakeOptionsDialog*> options_dialogs;
   std::function<void(FakeOptionsDialog&)> options_during_modal;    // given to each new dialog
   std::unique_ptr<component::LiveMessageWindow> CreateLiveMessageWindow() override {
@@ -214,14 +211,15 @@ class FakeWindows : public component::WindowFactory {
     live_windows.push_back(window.get());
     return window;
   }
-  std::shared_ptr<component::ReportViewer> CreateReportViewer(component::ModuleState& state,
-                                                              const component::Platform& platform,
-                                                              std::function<void()> unloaded) override {
-    report_viewers.push_back(std::make_shared<FakeReportViewer>(state, platform, std::move(unloaded)));
-    return report_viewers.back();
+  std::unique_ptr<component::ReportViewer> CreateReportViewer(const component::ReportSource& source,
+                                                              component::MessageBoxes&) override {
+    auto viewer = std::make_unique<FakeReportViewer>(source);
+    report_viewers.push_back(viewer.get());
+    return viewer;
   }
-  std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(
-      settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services) override {
+  std::unique_ptr<settings::OptionsWindow> CreateOptionsDialog(settings::SettingsStore& store,
+                                                               std::unique_ptr<settings::OptionsServices> services,
+                                                               component::MessageBoxes&) override {
     auto dialog = std::make_unique<FakeOptionsDialog>(store, std::move(services));
     dialog->during_modal = options_during_modal;
     options_dialogs.push_back(dialog.get());

@@ -2,7 +2,7 @@
 // opens it, on the fake platform with the real INI engine behind the report viewer.
 #include <gtest/gtest.h>
 
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "fakes.h"
 #include "outside/helper_components.h"
 #include "settings/catalog.h"
@@ -96,10 +96,11 @@ TEST_F(WindowCommands, AddClearMessagesEmptiesTheListAndLeavesTheFile) {
   debugger.ShowDebuggerWindow();
   EXPECT_EQ(rows_shown, 0u);
   EXPECT_EQ(hidden->loads, 1);
-  EXPECT_EQ(state.report_viewer, nullptr);  // closed: the shared reference is empty
+  EXPECT_FALSE(hidden->loaded);  // closed: unloaded
 
   state.debugger_window = 1;
-  debugger.CreateDebugInfoWindow();  // a new viewer lists the entries again
+  debugger.CreateDebugInfoWindow();  // a new window lists the entries again
+  EXPECT_EQ(Viewer()->loads, 2);
   ASSERT_EQ(Viewer()->list.size(), 3u);
   debugger.AddClearMessages();
   EXPECT_EQ(Viewer()->list.size(), 0u);
@@ -110,20 +111,18 @@ TEST_F(WindowCommands, ShowDebuggerWindowIsModalAndRefusedWhileShownModeless) {
   WriteReport(1);
   Debugger& debugger = Create();
   bool modal_with_rows = false;
-  auto viewer = ReportViewerInstance(state, fake.platform);
-  dynamic_cast<FakeReportViewer*>(viewer.get())->during_modal = [&](FakeReportViewer& v) {
-    modal_with_rows = v.modal && v.list.size() == 1;
-  };
+  dynamic_cast<FakeReportViewer&>(ReportViewerInstance(state, fake.platform)).during_modal =
+      [&](FakeReportViewer& v) { modal_with_rows = v.modal && v.list.size() == 1; };
   debugger.ShowDebuggerWindow();
   EXPECT_TRUE(modal_with_rows);
-  EXPECT_EQ(state.report_viewer, nullptr);
+  EXPECT_FALSE(Viewer()->loaded);
 
   state.debugger_window = 1;
   debugger.CreateDebugInfoWindow();
   EXPECT_EQ(ErrorOf([&] { debugger.ShowDebuggerWindow(); }), 400);
   EXPECT_TRUE(fake.boxes.shown.empty());
-  EXPECT_TRUE(Viewer()->visible);
-  EXPECT_EQ(Viewer()->modal_shows, 0);
+  EXPECT_TRUE(Viewer()->visible && !Viewer()->modal);
+  EXPECT_EQ(Viewer()->modal_shows, 1);  // the first one only
 }
 
 TEST_F(WindowCommands, TrappedErrorsShowOneBoxEachAndDropTheFailedViewer) {
@@ -137,7 +136,7 @@ TEST_F(WindowCommands, TrappedErrorsShowOneBoxEachAndDropTheFailedViewer) {
   EXPECT_EQ(fake.boxes.shown[0].text, u"Object variable or With block variable not set");
   EXPECT_EQ(fake.boxes.shown[0].style, 48u);
   EXPECT_EQ(fake.boxes.shown[1].title, u"91 -CreateDebugInfoWindow");
-  EXPECT_EQ(state.report_viewer, nullptr);
+  EXPECT_FALSE(Viewer()->loaded);  // the failed loads are undone
   // The untrapped command hands the same failure to its caller, without a box.
   EXPECT_EQ(ErrorOf([&] { debugger.ShowDebuggerWindow(); }), 91);
   EXPECT_EQ(fake.boxes.shown.size(), 2u);
@@ -153,19 +152,10 @@ TEST_F(WindowCommands, CreationSucceedsWhenTheViewerItOpensCannotLoad) {
   EXPECT_EQ(fake.boxes.shown[0].title, u"75 -CreateDebugInfoWindow");
   EXPECT_EQ(fake.boxes.shown[1].title, u"438 -CreateDebugInfoWindow");
   EXPECT_EQ(fake.boxes.shown[1].style, 48u);
-  EXPECT_EQ(state.report_viewer, nullptr);  // the failed viewers are dropped
+  EXPECT_FALSE(Viewer()->loaded);  // the failed loads are undone
+  EXPECT_EQ(Viewer()->loads, 2);
   EXPECT_EQ(state.debugger_window, 1);
   EXPECT_EQ(state.report_file_path, u"C:\\support\\velkbug.ini");
-}
-
-TEST_F(WindowCommands, AnOldViewersUnloadLeavesANewerOneInPlace) {
-  Create();
-  auto first = ReportViewerInstance(state, fake.platform);
-  first->Load();
-  state.report_viewer = nullptr;  // as after an unload
-  auto second = ReportViewerInstance(state, fake.platform);
-  dynamic_cast<FakeReportViewer*>(first.get())->Unload();
-  EXPECT_EQ(state.report_viewer, second);
 }
 
 TEST_F(WindowCommands, OptionsOpeningReloadsTheSwitchesButSavingDoesNot) {
@@ -204,10 +194,8 @@ TEST_F(WindowCommands, OptionsCommandsReachTheReportFileAndTheViewer) {
     dialog.logic.ClearFile();
     dialog.logic.ClearFile();
     dialog.logic.ViewFile();
-    auto viewer = ReportViewerInstance(state, fake.platform);
-    dynamic_cast<FakeReportViewer*>(viewer.get())->during_modal = [&](FakeReportViewer& v) {
-      rows = v.modal ? v.list.size() : 0;
-    };
+    dynamic_cast<FakeReportViewer&>(ReportViewerInstance(state, fake.platform)).during_modal =
+        [&](FakeReportViewer& v) { rows = v.modal ? v.list.size() : 0; };
     dialog.logic.ViewDebugger();
   };
   debugger.ShowDebuggerOptions();

@@ -1,7 +1,7 @@
 // The report viewer's rows: the reload through the INI file handler, and sorting.
 #include <gtest/gtest.h>
 
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "fakes.h"
 #include "settings/catalog.h"
 #include "viewer/report_list.h"
@@ -193,7 +193,8 @@ TEST(ReportReloadEndToEnd, ListsWhatTheSinkWrote) {
   add(u"second", 1);
 
   ReportList list;
-  viewer::LoadDebugInfoInwindow(list, state, fake.platform);
+  const component::ReportSource source{state.ini_handler, state.report_file_path, fake.format};
+  viewer::LoadDebugInfoInwindow(list, source);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list.RowKey(1), u"key3");  // the rejected message's empty entry has no row
   const Text first[] = {u"0", u"1. (dll)", u"APPOBJNOTHING", u"modStore", u"first", u"-", u"12/8/2026 3:45:10 AM",
@@ -205,7 +206,7 @@ TEST(ReportReloadEndToEnd, ListsWhatTheSinkWrote) {
     EXPECT_EQ(list.Cell(1, c), second[c]) << c;
   }
   state.report_file_path = u"C:\\support\\none.ini";  // no such file: an empty list, no error
-  viewer::LoadDebugInfoInwindow(list, state, fake.platform);
+  viewer::LoadDebugInfoInwindow(list, source);
   EXPECT_EQ(list.size(), 0u);
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "component/debug_message.h"
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "component/win32/platform_win32.h"
 
 int wmain(int argc, wchar_t** argv) {

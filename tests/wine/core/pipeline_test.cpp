@@ -9,12 +9,12 @@
 #include <string>
 
 #include "component/debug_message.h"
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "component/report_key.h"
 #include "outside/helper_components.h"
 #include "component/win32/platform_win32.h"
 #include "settings/catalog.h"
-#include "viewer/win32/live_message_window.h"
+#include "windows/live_message_window.h"
 
 using common::Text;
 using component::DebugMessage;
@@ -143,7 +143,7 @@ TEST_F(RealPipeline, LiveWindowAtTheCornerShowsTheLatestLine) {
   Create();
   Add(u"first");
   Add(u"second");
-  HWND window = FindWindowW(viewer::kLiveWindowClass, L"");
+  HWND window = FindWindowW(windows::kLiveWindowClass, L"");
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(IsWindowVisible(window));
   RECT frame, client;
@@ -151,8 +151,8 @@ TEST_F(RealPipeline, LiveWindowAtTheCornerShowsTheLatestLine) {
   GetClientRect(window, &client);
   EXPECT_EQ(frame.left, 0);
   EXPECT_EQ(frame.top, 0);
-  EXPECT_EQ(client.right, viewer::TwipsToPixelsX(5940));
-  EXPECT_EQ(client.bottom, viewer::TwipsToPixelsY(1995));
+  EXPECT_EQ(client.right, windows::TwipsToPixelsX(5940));
+  EXPECT_EQ(client.bottom, windows::TwipsToPixelsY(1995));
   EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_THICKFRAME, 0);  // fixed border
 
   HWND box = GetWindow(window, GW_CHILD);
@@ -177,7 +177,7 @@ TEST_F(RealPipeline, LiveWindowAtTheCornerShowsTheLatestLine) {
   SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window));
   Add(u"third");
-  window = FindWindowW(viewer::kLiveWindowClass, L"");
+  window = FindWindowW(windows::kLiveWindowClass, L"");
   ASSERT_NE(window, nullptr);
   GetWindowRect(window, &frame);
   EXPECT_EQ(frame.left, 0);
@@ -193,7 +193,7 @@ TEST_F(RealPipeline, LiveWindowTakesTheLastLineOfABurstAtTheNextMessageLoop) {
   Store(cat::kDebuggerWindow, u"1");
   Create();
   for (int i = 0; i < 20; ++i) Add(u"burst");
-  HWND window = FindWindowW(viewer::kLiveWindowClass, L"");
+  HWND window = FindWindowW(windows::kLiveWindowClass, L"");
   ASSERT_NE(window, nullptr);
   HWND box = GetWindow(window, GW_CHILD);
   MSG msg;

@@ -3,8 +3,8 @@
 
 #include <thread>
 
+#include "component/debugger_commands.h"
 #include "component/error_report.h"
-#include "component/lifecycle.h"
 #include "fakes.h"
 #include "outside/helper_components.h"
 #include "settings/catalog.h"
@@ -16,7 +16,7 @@ namespace cat = settings::catalog;
 
 namespace {
 
-class Lifecycle : public ::testing::Test {
+class DebuggerCommands : public ::testing::Test {
  protected:
   void Store(const char16_t* key, const char16_t* text) {
     fake.settings.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, key, text);
@@ -25,7 +25,7 @@ class Lifecycle : public ::testing::Test {
   ModuleState state;
 };
 
-TEST_F(Lifecycle, NoSettingsStoredLeavesEverySinkOffAndOpensNothing) {
+TEST_F(DebuggerCommands, NoSettingsStoredLeavesEverySinkOffAndOpensNothing) {
   Debugger debugger(state, fake.platform);
   EXPECT_EQ(state.settings_app, u"Kestrelon\\Debugger");
   EXPECT_EQ(state.debugger_window, 0);
@@ -35,7 +35,7 @@ TEST_F(Lifecycle, NoSettingsStoredLeavesEverySinkOffAndOpensNothing) {
   EXPECT_TRUE(fake.boxes.shown.empty());
 }
 
-TEST_F(Lifecycle, LoaderReadsSwitchesBeforeAskingTheEnvironment) {
+TEST_F(DebuggerCommands, LoaderReadsSwitchesBeforeAskingTheEnvironment) {
   Store(cat::kDebuggerShell, u"1");
   try {
     LoadDebuggerConfig(state, fake.platform);  // no run-time support component yet
@@ -47,7 +47,7 @@ TEST_F(Lifecycle, LoaderReadsSwitchesBeforeAskingTheEnvironment) {
   EXPECT_TRUE(state.report_file_path.empty());
 }
 
-TEST_F(Lifecycle, SwitchTextsRoundHalfToEven) {
+TEST_F(DebuggerCommands, SwitchTextsRoundHalfToEven) {
   Store(cat::kDebuggerWindow, u"1abc");
   Store(cat::kDebuggerRegistry, u"0.6");
   Store(cat::kDebuggerShell, u"2");
@@ -65,7 +65,7 @@ TEST_F(Lifecycle, SwitchTextsRoundHalfToEven) {
   EXPECT_EQ(state.debugger_shell, 1);
 }
 
-TEST_F(Lifecycle, ReportPathUsesTheEnvironmentTextAsReturned) {
+TEST_F(DebuggerCommands, ReportPathUsesTheEnvironmentTextAsReturned) {
   fake.environment.clear();
   Debugger unset(state, fake.platform);
   EXPECT_EQ(state.report_file_path, u"\\velkbug.ini");
@@ -75,7 +75,7 @@ TEST_F(Lifecycle, ReportPathUsesTheEnvironmentTextAsReturned) {
   EXPECT_EQ(state.report_file_path, u"D:\\logs\\\\velkbug.ini");
 }
 
-TEST_F(Lifecycle, HelpersAreCreatedInOrderAndReplacedByEachCreation) {
+TEST_F(DebuggerCommands, HelpersAreCreatedInOrderAndReplacedByEachCreation) {
   Debugger first(state, fake.platform);
   auto run_time = state.run_time, ini = state.ini_handler;
   Debugger second(state, fake.platform);
@@ -85,7 +85,7 @@ TEST_F(Lifecycle, HelpersAreCreatedInOrderAndReplacedByEachCreation) {
   EXPECT_NE(state.ini_handler, ini);
 }
 
-TEST_F(Lifecycle, SwitchChangesReachOnlyLaterCreations) {
+TEST_F(DebuggerCommands, SwitchChangesReachOnlyLaterCreations) {
   Debugger existing(state, fake.platform);
   Store(cat::kDebuggerShell, u"1");
   EXPECT_EQ(state.debugger_shell, 0);
@@ -93,7 +93,7 @@ TEST_F(Lifecycle, SwitchChangesReachOnlyLaterCreations) {
   EXPECT_EQ(state.debugger_shell, 1);
 }
 
-TEST_F(Lifecycle, CreationFailsWithTheHelperErrorAndKeepsWhatWasDone) {
+TEST_F(DebuggerCommands, CreationFailsWithTheHelperErrorAndKeepsWhatWasDone) {
   fake.objects.classes.erase(outside::kIniFileHandlerProgId);
   Store(cat::kDebuggerShell, u"1");
   try {
@@ -108,7 +108,7 @@ TEST_F(Lifecycle, CreationFailsWithTheHelperErrorAndKeepsWhatWasDone) {
   EXPECT_TRUE(fake.boxes.shown.empty());  // creation shows no message box
 }
 
-TEST_F(Lifecycle, EnvironGetFailureEndsCreation) {
+TEST_F(DebuggerCommands, EnvironGetFailureEndsCreation) {
   fake.objects.classes[outside::kRunTimeProgId] = [] {
     auto object = std::make_shared<ScriptedObject>();
     object->On(u"EnvironGet", outside::CallKind::Method, [](std::span<outside::Value>) -> outside::Value {
@@ -126,7 +126,7 @@ TEST_F(Lifecycle, EnvironGetFailureEndsCreation) {
   EXPECT_TRUE(state.report_file_path.empty());
 }
 
-TEST_F(Lifecycle, AppObjIsSharedAndSurvivesTheObjectsRelease) {
+TEST_F(DebuggerCommands, AppObjIsSharedAndSurvivesTheObjectsRelease) {
   auto app = std::make_shared<ScriptedObject>();
   {
     Debugger setter(state, fake.platform);
@@ -139,7 +139,7 @@ TEST_F(Lifecycle, AppObjIsSharedAndSurvivesTheObjectsRelease) {
   EXPECT_EQ(Debugger(state, fake.platform).AppObj(), nullptr);
 }
 
-TEST_F(Lifecycle, MessageCounterSurvivesRecreation) {
+TEST_F(DebuggerCommands, MessageCounterSurvivesRecreation) {
   { Debugger first(state, fake.platform); }
   state.message_counter = 41;
   Debugger second(state, fake.platform);
@@ -148,9 +148,9 @@ TEST_F(Lifecycle, MessageCounterSurvivesRecreation) {
 
 TEST(ErrorReport, TitleAndStyle) {
   FakePlatform fake;
-  RunTrapped(fake.platform, u"AddDebugMessage", [] { throw common::AutomationError(13, u"Type mismatch"); });
-  RunTrapped(fake.platform, u"AddClearMessages", [] { throw common::AutomationError(-2147024891, u"Denied"); });
-  RunTrapped(fake.platform, u"CreateDebugInfoWindow", [] { throw std::runtime_error("boom"); });
+  RunTrapped(fake.boxes, u"AddDebugMessage", [] { throw common::AutomationError(13, u"Type mismatch"); });
+  RunTrapped(fake.boxes, u"AddClearMessages", [] { throw common::AutomationError(-2147024891, u"Denied"); });
+  RunTrapped(fake.boxes, u"CreateDebugInfoWindow", [] { throw std::runtime_error("boom"); });
   ASSERT_EQ(fake.boxes.shown.size(), 3u);
   EXPECT_EQ(fake.boxes.shown[0].title, u"13 -AddDebugMessage");
   EXPECT_EQ(fake.boxes.shown[0].text, u"Type mismatch");

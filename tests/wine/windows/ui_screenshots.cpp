@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "component/debug_message.h"
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "component/win32/platform_win32.h"
 #include "png_file.h"
 #include "settings/catalog.h"
-#include "settings/win32/options_dialog.h"
+#include "windows/options_dialog.h"
 #include "ui_driver.h"
-#include "viewer/win32/report_viewer_window.h"
+#include "windows/report_viewer_window.h"
 
 namespace {
 
@@ -239,7 +239,7 @@ int wmain(int argc, wchar_t** argv) {
       // The report viewer, modeless.
       state.debugger_window = 1;
       debugger.CreateDebugInfoWindow();
-      HWND viewer = ui::WaitForWindow(viewer::kReportViewerCaption);
+      HWND viewer = ui::WaitForWindow(windows::kReportViewerCaption);
       SetWindowPos(viewer, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
       Pump(300);
       Repaint(viewer);
@@ -258,7 +258,7 @@ int wmain(int argc, wchar_t** argv) {
       // The options dialog, modal here while another thread takes its picture.
       std::atomic<bool> done{false};
       std::thread photographer([&] {
-        HWND dialog = ui::WaitForWindow(settings::kOptionsDialogCaption);
+        HWND dialog = ui::WaitForWindow(windows::kOptionsDialogCaption);
         Sleep(500);
         if (dialog) {
           Repaint(dialog);

@@ -8,10 +8,13 @@
 #include <array>
 #include <memory>
 
+#include "component/platform.h"
 #include "settings/options.h"
-#include "viewer/win32/form_support.h"
+#include "windows/form_support.h"
 
-namespace settings {
+namespace windows {
+
+using settings::Option;
 
 inline constexpr wchar_t kOptionsDialogClass[] = L"frmOptionsA";
 inline constexpr wchar_t kOptionsDialogCaption[] = L"Kestrelon Debugger Options";
@@ -48,15 +51,22 @@ struct OptionsControlLayout {
 };
 extern const std::array<OptionsControlLayout, 16> kOptionsLayout;  // in tab order
 
-class OptionsDialogWin32 : public OptionsWindow, public OptionsControls, private viewer::KeyPreview {
+// The object stays while the module state holds it; each opening loads a new window.
+class OptionsDialogWin32 : public settings::OptionsWindow,
+                           public settings::OptionsControls,
+                           private Form,
+                           private KeyPreview {
  public:
-  OptionsDialogWin32(SettingsStore& store, std::unique_ptr<OptionsServices> services);
+  // A failure of OK shows the error report in `boxes`.
+  OptionsDialogWin32(settings::SettingsStore& store, std::unique_ptr<settings::OptionsServices> services,
+                     component::MessageBoxes& boxes)
+      : store_(store), services_(std::move(services)), boxes_(boxes) {}
   ~OptionsDialogWin32() override;
   OptionsDialogWin32(const OptionsDialogWin32&) = delete;
   OptionsDialogWin32& operator=(const OptionsDialogWin32&) = delete;
 
   bool IsOpen() const override { return window_ != nullptr; }
-  void ShowModal() override;
+  void ShowModal() override;  // only when not open: the caller makes sure
 
   bool IsChecked(Option option) const override;
   void SetChecked(Option option, bool checked) override;
@@ -74,16 +84,15 @@ class OptionsDialogWin32 : public OptionsWindow, public OptionsControls, private
   bool PreviewMessage(MSG& message) override;
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   HWND CheckBoxOf(Option option) const;
-  void ReportError(const wchar_t* command);
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
 
-  SettingsStore& store_;
-  std::unique_ptr<OptionsServices> services_;
-  std::unique_ptr<OptionsDialogLogic> logic_;
+  settings::SettingsStore& store_;
+  std::unique_ptr<settings::OptionsServices> services_;
+  component::MessageBoxes& boxes_;
+  std::unique_ptr<settings::OptionsDialogLogic> logic_;
   HWND window_ = nullptr;
   HWND tooltip_ = nullptr;
   Text tip_;
 };
 
-}  // namespace settings
+}  // namespace windows

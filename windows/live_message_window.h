@@ -7,18 +7,15 @@
 #include <string>
 
 #include "component/platform.h"
+#include "windows/form_support.h"
 
-namespace viewer {
+namespace windows {
 
 inline constexpr wchar_t kLiveWindowClass[] = L"frmDebugWindowA";
 inline constexpr int kLiveWindowWidthTwips = 5940;
 inline constexpr int kLiveWindowHeightTwips = 1995;
 
-// Twips to pixels at the screen's real resolution (15 twips a pixel at 96 DPI).
-int TwipsToPixelsX(int twips);
-int TwipsToPixelsY(int twips);
-
-class LiveMessageWindowWin32 : public component::LiveMessageWindow {
+class LiveMessageWindowWin32 : public component::LiveMessageWindow, private Form {
  public:
   LiveMessageWindowWin32() = default;
   ~LiveMessageWindowWin32() override;
@@ -34,17 +31,17 @@ class LiveMessageWindowWin32 : public component::LiveMessageWindow {
  private:
   void Load();
   void ShowPendingLine();
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK TextBoxProcedure(HWND box, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
+  static LRESULT CALLBACK TextBoxLooks(HWND box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                       DWORD_PTR data);
 
   HWND window_ = nullptr;
   HWND text_box_ = nullptr;
-  WNDPROC text_box_procedure_ = nullptr;  // the edit control's own
-  std::wstring pending_;                   // the latest line, until the box has it
+  std::wstring pending_;        // the latest line, until the box has it
   bool has_pending_ = false;
   bool update_posted_ = false;  // a reminder to take the pending line is on its way
   bool updated_ = false;        // the box has taken a line since the window was loaded
   DWORD last_update_ = 0;       // tick count of that
 };
 
-}  // namespace viewer
+}  // namespace windows

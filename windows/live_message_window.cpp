@@ -1,8 +1,11 @@
-#include "viewer/win32/live_message_window.h"
+#include "windows/live_message_window.h"
 
-#include "viewer/win32/form_support.h"
+#include <commctrl.h>
 
-namespace viewer {
+#include "winkit/module.h"
+#include "winkit/wide_text.h"
+
+namespace windows {
 
 namespace {
 
@@ -14,72 +17,51 @@ constexpr int kTextBoxId = 1;
 constexpr DWORD kUpdateIntervalMilliseconds = 40;
 constexpr UINT kShowPendingLine = WM_APP + 1;
 
-int ScreenDpi(int axis) {
-  HDC screen = GetDC(nullptr);
-  int dpi = screen ? GetDeviceCaps(screen, axis) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96;
-}
-
 }  // namespace
-
-int TwipsToPixelsX(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSX), 1440); }
-int TwipsToPixelsY(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSY), 1440); }
 
 LiveMessageWindowWin32::~LiveMessageWindowWin32() {
   has_pending_ = false;
-  if (window_ && IsWindow(window_)) {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
+  DestroyUnheard(window_);
 }
 
-LRESULT CALLBACK LiveMessageWindowWin32::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* self = reinterpret_cast<LiveMessageWindowWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+LRESULT LiveMessageWindowWin32::Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CTLCOLORSTATIC:  // the read-only text box keeps an ordinary white ground
       SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     case kShowPendingLine:
-      if (self) {
-        self->update_posted_ = false;
-        self->ShowPendingLine();
-      }
+      update_posted_ = false;
+      ShowPendingLine();
       return 0;
     case WM_DESTROY:
-      if (self) {
-        self->window_ = self->text_box_ = nullptr;
-        self->has_pending_ = self->update_posted_ = false;
-      }
+      window_ = text_box_ = nullptr;
+      has_pending_ = update_posted_ = false;
       break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
 // Whatever looks at the text box (a paint, a text query, the user's mouse or keys) first
-// gets the latest line.
-LRESULT CALLBACK LiveMessageWindowWin32::TextBoxProcedure(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* self = reinterpret_cast<LiveMessageWindowWin32*>(GetWindowLongPtrW(box, GWLP_USERDATA));
-  if (self && self->has_pending_ && message != WM_DESTROY && message != WM_NCDESTROY) self->ShowPendingLine();
-  WNDPROC original = self ? self->text_box_procedure_ : nullptr;
-  if (message == WM_NCDESTROY && self) {
-    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    SetWindowLongPtrW(box, GWLP_USERDATA, 0);
+// gets the latest line. The line's own WM_SETTEXT passes: the line is no longer pending.
+LRESULT CALLBACK LiveMessageWindowWin32::TextBoxLooks(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
+                                                      UINT_PTR id, DWORD_PTR data) {
+  auto* self = reinterpret_cast<LiveMessageWindowWin32*>(data);
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(box, &TextBoxLooks, id);
+  } else if (self->has_pending_ && message != WM_DESTROY) {
+    self->ShowPendingLine();
   }
-  return original ? CallWindowProcW(original, box, message, wparam, lparam)
-                  : DefWindowProcW(box, message, wparam, lparam);
+  return DefSubclassProc(box, message, wparam, lparam);
 }
 
 void LiveMessageWindowWin32::Load() {
   updated_ = false;  // a new window takes its first line at once
-  if (!RegisterFormClass(kLiveWindowClass, &Procedure, false))
-    RaiseLastWindowError(u"Cannot register the live message window");
+  if (!RegisterFormClass(kLiveWindowClass, false)) RaiseLastWindowError(u"Cannot register the live message window");
   RECT frame{0, 0, TwipsToPixelsX(kLiveWindowWidthTwips), TwipsToPixelsY(kLiveWindowHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  HWND window = CreateWindowExW(kExStyle, kLiveWindowClass, L"", kStyle, 0, 0, frame.right - frame.left,
-                                frame.bottom - frame.top, nullptr, nullptr, ThisModule(), nullptr);
+  HWND window =
+      CreateFormWindow(kExStyle, kLiveWindowClass, L"", kStyle, 0, 0, frame.right - frame.left, frame.bottom - frame.top);
   if (!window) RaiseLastWindowError(u"Cannot create the live message window");
-  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   window_ = window;
   // At the screen's top-left corner, keeping the size; the text box fills the client area.
   SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -87,16 +69,14 @@ void LiveMessageWindowWin32::Load() {
   GetClientRect(window, &client);
   text_box_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_NOHIDESEL, 0, 0,
-                              client.right, client.bottom, window, reinterpret_cast<HMENU>(kTextBoxId), ThisModule(),
+                              client.right, client.bottom, window, reinterpret_cast<HMENU>(kTextBoxId), winkit::ThisModule(),
                               nullptr);
   if (!text_box_) {
     DestroyWindow(window);
     RaiseLastWindowError(u"Cannot create the live message text box");
   }
   SendMessageW(text_box_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  SetWindowLongPtrW(text_box_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  text_box_procedure_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(text_box_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TextBoxProcedure)));
+  SetWindowSubclass(text_box_, &TextBoxLooks, kTextBoxId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void LiveMessageWindowWin32::Show() {
@@ -114,7 +94,7 @@ void LiveMessageWindowWin32::Show() {
 // latest line to whoever reads it.
 void LiveMessageWindowWin32::SetText(common::TextView text) {
   if (!text_box_) return;
-  pending_.assign(text.begin(), text.end());
+  pending_.assign(winkit::Wide(text), text.size());
   has_pending_ = true;
   if (!updated_ || GetTickCount() - last_update_ >= kUpdateIntervalMilliseconds) {
     ShowPendingLine();
@@ -126,10 +106,10 @@ void LiveMessageWindowWin32::SetText(common::TextView text) {
 void LiveMessageWindowWin32::ShowPendingLine() {
   if (!has_pending_ || !text_box_) return;
   has_pending_ = false;
-  CallWindowProcW(text_box_procedure_, text_box_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pending_.c_str()));
+  SendMessageW(text_box_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pending_.c_str()));
   RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   updated_ = true;
   last_update_ = GetTickCount();
 }
 
-}  // namespace viewer
+}  // namespace windows

@@ -1,14 +1,15 @@
-#include "settings/win32/options_dialog.h"
+#include "windows/options_dialog.h"
 
 #include <commctrl.h>
 
 #include <cwchar>
 
 #include "common/automation_error.h"
-#include "viewer/win32/live_message_window.h"
+#include "component/error_report.h"
+#include "winkit/module.h"
 #include "winkit/wide_text.h"
 
-namespace settings {
+namespace windows {
 
 // Name, kind, caption, left, top, width, height (twips), in tab order.
 const std::array<OptionsControlLayout, 16> kOptionsLayout = {{
@@ -36,9 +37,6 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDR
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kLevelListRows = 6;  // room of the dropped-down level list, in item heights
 
-using viewer::TwipsToPixelsX;
-using viewer::TwipsToPixelsY;
-
 using winkit::Wide;
 
 DWORD StyleOf(const OptionsControlLayout& control) {
@@ -65,6 +63,16 @@ int IdOf(Option option) {
   throw common::AutomationError(common::error_number::kInvalidArgument, u"The level has no check box");
 }
 
+// The text of a list's item; empty when there is no such item.
+Text ItemText(HWND list, LRESULT index) {
+  LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, index, 0);
+  if (length <= 0) return Text();
+  Text text(static_cast<size_t>(length) + 1, u'\0');
+  SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(Wide(text)));
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
 bool IsPushButton(HWND control) {
   wchar_t name[16] = {};
   GetClassNameW(control, name, 16);
@@ -73,22 +81,15 @@ bool IsPushButton(HWND control) {
 
 }  // namespace
 
-OptionsDialogWin32::OptionsDialogWin32(SettingsStore& store, std::unique_ptr<OptionsServices> services)
-    : store_(store), services_(std::move(services)) {}
-
 OptionsDialogWin32::~OptionsDialogWin32() {
-  if (window_ && IsWindow(window_)) {
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
-  viewer::RemoveKeyPreview(this);
+  DestroyUnheard(window_);
+  RemoveKeyPreview(this);
 }
 
 void OptionsDialogWin32::Load() {
   INITCOMMONCONTROLSEX common_controls{sizeof common_controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&common_controls);
-  if (!viewer::RegisterFormClass(kOptionsDialogClass, &Procedure, true))
-    viewer::RaiseLastWindowError(u"Cannot register the options dialog");
+  if (!RegisterFormClass(kOptionsDialogClass, true)) RaiseLastWindowError(u"Cannot register the options dialog");
 
   RECT frame{0, 0, TwipsToPixelsX(kOptionsWidthTwips), TwipsToPixelsY(kOptionsHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
@@ -97,9 +98,8 @@ void OptionsDialogWin32::Load() {
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int left = work.left + std::max(0L, (work.right - work.left - width) / 2);
   const int top = work.top + std::max(0L, (work.bottom - work.top - height) / 2);
-  HWND window = CreateWindowExW(kExStyle, kOptionsDialogClass, kOptionsDialogCaption, kStyle, left, top, width, height,
-                                nullptr, nullptr, viewer::ThisModule(), this);
-  if (!window) viewer::RaiseLastWindowError(u"Cannot create the options dialog");
+  HWND window = CreateFormWindow(kExStyle, kOptionsDialogClass, kOptionsDialogCaption, kStyle, left, top, width, height);
+  if (!window) RaiseLastWindowError(u"Cannot create the options dialog");
   window_ = window;
   try {
     for (const OptionsControlLayout& c : kOptionsLayout) {
@@ -108,9 +108,9 @@ void OptionsDialogWin32::Load() {
       const bool combo = std::wstring_view(c.window_class) == L"COMBOBOX";
       HWND control = CreateWindowExW(0, c.window_class, c.caption, StyleOf(c), x, y, w,
                                      combo ? h * kLevelListRows : h, window, reinterpret_cast<HMENU>(
-                                         static_cast<INT_PTR>(c.id)), viewer::ThisModule(), nullptr);
-      if (!control) viewer::RaiseLastWindowError(u"Cannot create a control of the options dialog");
-      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(viewer::FormFont(c.id == kIdLabel1)), FALSE);
+                                         static_cast<INT_PTR>(c.id)), winkit::ThisModule(), nullptr);
+      if (!control) RaiseLastWindowError(u"Cannot create a control of the options dialog");
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont(c.id == kIdLabel1)), FALSE);
       if (combo) {
         // The closed list takes its given height: the selection field grows or shrinks to
         // it. Measured again after each step, since list controls differ in what the
@@ -128,7 +128,7 @@ void OptionsDialogWin32::Load() {
     }
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
-                               viewer::ThisModule(), nullptr);
+                               winkit::ThisModule(), nullptr);
     if (tooltip_) {
       tip_.clear();
       TTTOOLINFOW tool{};
@@ -140,7 +140,7 @@ void OptionsDialogWin32::Load() {
       SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
       SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, TwipsToPixelsX(9000));
     }
-    logic_ = std::make_unique<OptionsDialogLogic>(store_, *services_);
+    logic_ = std::make_unique<settings::OptionsDialogLogic>(store_, *services_);
     logic_->Load(*this);
   } catch (...) {
     DestroyWindow(window);
@@ -150,15 +150,14 @@ void OptionsDialogWin32::Load() {
 }
 
 void OptionsDialogWin32::ShowModal() {
-  if (window_) throw common::AutomationError(400, u"Form already displayed; can't show modally");
   Load();
   HWND window = window_;
   ShowWindow(window, SW_SHOWNORMAL);
   SetForegroundWindow(window);
   SetFocus(Control(kIdChkDebugger));
-  viewer::AddKeyPreview(this);
-  viewer::RunModalLoop(window);
-  viewer::RemoveKeyPreview(this);
+  AddKeyPreview(this);
+  RunModalLoop(window);
+  RemoveKeyPreview(this);
   if (window_) DestroyWindow(window_);  // hidden: unloaded as well
   logic_.reset();
 }
@@ -189,27 +188,14 @@ void OptionsDialogWin32::FillLevelList(const std::array<const char16_t*, 2>& ite
 Text OptionsDialogWin32::LevelText() const {
   HWND list = Control(kIdCmbLevel);
   LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
-  if (selected == CB_ERR) return Text();
-  LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, selected, 0);
-  if (length <= 0) return Text();
-  Text text(static_cast<size_t>(length) + 1, u'\0');
-  SendMessageW(list, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(length));
-  return text;
+  return selected == CB_ERR ? Text() : ItemText(list, selected);
 }
 
 bool OptionsDialogWin32::SetLevelText(TextView text) {
   HWND list = Control(kIdCmbLevel);
-  const Text wanted(text);
   LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {  // exact text, not the list's prefix match
-    LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, i, 0);
-    if (length != static_cast<LRESULT>(wanted.size())) continue;
-    Text item(static_cast<size_t>(length) + 1, u'\0');
-    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-    item.resize(static_cast<size_t>(length));
-    if (item == wanted) return SendMessageW(list, CB_SETCURSEL, i, 0) == i;
-  }
+  for (LRESULT i = 0; i < count; ++i)  // exact text, not the list's prefix match
+    if (ItemText(list, i) == text) return SendMessageW(list, CB_SETCURSEL, i, 0) == i;
   return false;
 }
 
@@ -224,32 +210,14 @@ void OptionsDialogWin32::SetViewFileTip(TextView tip) {
   SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void OptionsDialogWin32::ReportError(const wchar_t* command) {
-  common::AutomationError error(51, u"Internal error");
-  try {
-    throw;
-  } catch (const common::AutomationError& e) {
-    error = e;
-  } catch (const std::exception& e) {
-    error = common::AutomationError(51, u"Internal error: " + common::FromUtf8(e.what()));
-  } catch (...) {
-  }
-  Text title = common::IntegerText(error.number()) + u" -" + Text(reinterpret_cast<const char16_t*>(command));
-  try {
-    services_->Ask(error.description(), title, 48);
-  } catch (...) {
-  }
-}
-
 void OptionsDialogWin32::Command(int id) {
   if (!logic_) return;
   switch (id) {
     case kIdCmdOK:
-      try {
+      // The settings written before a failure stay; the dialog stays open.
+      component::RunTrapped(boxes_, u"cmdOK", [&] {
         if (logic_->Ok(*this)) Close();
-      } catch (...) {
-        ReportError(L"cmdOK");  // the settings written before the failure stay; the dialog stays open
-      }
+      });
       break;
     case kIdCmdCancel:
       Close();
@@ -260,12 +228,8 @@ void OptionsDialogWin32::Command(int id) {
     case kIdCmdViewFile:
       logic_->ViewFile();
       break;
-    case kIdCmdViewDebugger:
-      try {
-        logic_->ViewDebugger();
-      } catch (...) {
-        ReportError(L"cmdViewDebugger");
-      }
+    case kIdCmdViewDebugger:  // reports its own failures
+      logic_->ViewDebugger();
       break;
   }
 }
@@ -297,31 +261,14 @@ LRESULT OptionsDialogWin32::Handle(HWND window, UINT message, WPARAM wparam, LPA
       Close();
       return 0;
     case WM_SHOWWINDOW:
-      if (!wparam) viewer::WakeModalLoop();
-      break;
     case WM_DESTROY:
-      viewer::WakeModalLoop();
+      WakeModalLoopOnClose(message, wparam);
       break;
     case WM_NCDESTROY:
       window_ = tooltip_ = nullptr;
-      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-LRESULT CALLBACK OptionsDialogWin32::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<OptionsDialogWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(window, message, wparam, lparam);
-  try {
-    return self->Handle(window, message, wparam, lparam);
-  } catch (...) {
-    return DefWindowProcW(window, message, wparam, lparam);
-  }
-}
-
-}  // namespace settings
+}  // namespace windows

@@ -8,14 +8,13 @@
 // selected rows as tab-separated text. A header click sorts by that column.
 #include <windows.h>
 
-#include <functional>
-#include <memory>
+#include <vector>
 
-#include "component/module_state.h"
 #include "component/platform.h"
 #include "viewer/report_list.h"
+#include "windows/form_support.h"
 
-namespace viewer {
+namespace windows {
 
 inline constexpr wchar_t kReportViewerClass[] = L"frmVELKDebuggerA";
 inline constexpr wchar_t kReportViewerCaption[] = L"Kestrelon VELK - Debugger";
@@ -25,21 +24,23 @@ inline constexpr int kReportListId = 1;  // lvDebugInfo
 
 // Text order under the user's locale, letter case ignored: the order of the list
 // control's own text sorting.
-class LocaleCollation : public TextCollation {
+class LocaleCollation : public viewer::TextCollation {
  public:
   std::string SortKey(TextView text) const override;
 };
 
-class ReportViewerWindow : public component::ReportViewer,
-                           public std::enable_shared_from_this<ReportViewerWindow> {
+// The object stays while the module state holds it; each load makes a new window with new
+// rows, and the window's unload drops them again.
+class ReportViewerWindow : public component::ReportViewer, private Form {
  public:
-  ReportViewerWindow(component::ModuleState& state, const component::Platform& platform,
-                     std::function<void()> unloaded);
+  ReportViewerWindow(const component::ReportSource& source, component::MessageBoxes& boxes)
+      : source_(source), boxes_(boxes) {}
   ~ReportViewerWindow() override;
   ReportViewerWindow(const ReportViewerWindow&) = delete;
   ReportViewerWindow& operator=(const ReportViewerWindow&) = delete;
 
   void Load() override;
+  bool IsLoaded() const override { return window_ != nullptr; }
   bool IsVisible() const override;
   void ShowModeless() override;
   void ShowModal() override;
@@ -51,11 +52,10 @@ class ReportViewerWindow : public component::ReportViewer,
 
   HWND window() const { return window_; }
   HWND list_view() const { return list_view_; }
-  const ReportList& rows() const { return rows_; }
+  const viewer::ReportList& rows() const { return rows_; }
 
  private:
-  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override;
   LRESULT Notify(NMHDR& header);
   // The list's keys: F5 and Ctrl+C.
   static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
@@ -71,13 +71,12 @@ class ReportViewerWindow : public component::ReportViewer,
   void CopySelection();
   void ReloadFromKey();
 
-  component::ModuleState& state_;
-  const component::Platform& platform_;
-  std::function<void()> unloaded_;
+  const component::ReportSource source_;
+  component::MessageBoxes& boxes_;
   LocaleCollation collation_;
-  ReportList rows_{&collation_};
+  viewer::ReportList rows_{&collation_};
   HWND window_ = nullptr;
   HWND list_view_ = nullptr;
 };
 
-}  // namespace viewer
+}  // namespace windows

@@ -1,17 +1,16 @@
 // The report viewer frmVELKDebuggerA as a user meets it: opened by the component's
 // commands, read, sorted, reloaded, copied from, resized and closed.
 #include "ui_fixture.h"
-#include "viewer/win32/live_message_window.h"
-#include "viewer/win32/report_viewer_window.h"
+#include "windows/report_viewer_window.h"
 
 using namespace ui;
-using viewer::TwipsToPixelsX;
-using viewer::TwipsToPixelsY;
+using windows::TwipsToPixelsX;
+using windows::TwipsToPixelsY;
 using Texts = std::vector<std::wstring>;
 
 namespace {
 
-const std::wstring kCaption = viewer::kReportViewerCaption;
+const std::wstring kCaption = windows::kReportViewerCaption;
 const common::Text kLine = u"7. (dll)  > Ledger > Ledger Desk > 3.2 > modStore > OpenStore > - > 1/2/2026";
 
 class ReportViewerUi : public DebuggerWindows {
@@ -21,7 +20,7 @@ class ReportViewerUi : public DebuggerWindows {
     state_->debugger_window = 1;
     debugger_->CreateDebugInfoWindow();
     HWND window = WaitForWindow(kCaption, 2000);
-    list_ = window ? GetDlgItem(window, viewer::kReportListId) : nullptr;
+    list_ = window ? GetDlgItem(window, windows::kReportListId) : nullptr;
     return window;
   }
   static std::wstring Clipboard() {
@@ -144,7 +143,7 @@ TEST_F(ReportViewerUi, ResizeCloseAndReopen) {
   ClickHeader(list_, 0);
   SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(state_->report_viewer, nullptr);  // the unload empties the shared reference
+  EXPECT_FALSE(state_->report_viewer->IsLoaded());  // unloaded
 
   Entry(u"2", u"c");
   ASSERT_NE(OpenModeless(), nullptr);  // a new viewer: read afresh, unsorted
@@ -158,7 +157,7 @@ TEST_F(ReportViewerUi, ModalModelessAndHidden) {
   HWND hidden = WaitForWindow(kCaption, 2000, false);
   ASSERT_NE(hidden, nullptr);
   EXPECT_FALSE(IsWindowVisible(hidden));
-  EXPECT_EQ(ItemCount(GetDlgItem(hidden, viewer::kReportListId)), 0);
+  EXPECT_EQ(ItemCount(GetDlgItem(hidden, windows::kReportListId)), 0);
 
   HWND other = CreateWindowExW(0, L"STATIC", L"another window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
                                nullptr, nullptr, nullptr, nullptr);
@@ -168,7 +167,7 @@ TEST_F(ReportViewerUi, ModalModelessAndHidden) {
              [&] {
                HWND window = WaitForWindow(kCaption);
                if (!window) return;
-               rows = ItemCount(GetDlgItem(window, viewer::kReportListId));
+               rows = ItemCount(GetDlgItem(window, windows::kReportListId));
                other_enabled = IsWindowEnabled(other);
                PostMessageW(window, WM_CLOSE, 0, 0);
              },
@@ -176,7 +175,7 @@ TEST_F(ReportViewerUi, ModalModelessAndHidden) {
   DestroyWindow(other);
   EXPECT_EQ(rows, 0);  // shown as it was, not read again
   EXPECT_TRUE(other_enabled);  // a modal viewer disables nothing
-  EXPECT_EQ(state_->report_viewer, nullptr);
+  EXPECT_FALSE(state_->report_viewer->IsLoaded());
 
   HWND window = OpenModeless();  // a new viewer lists the entry again
   ASSERT_NE(window, nullptr);
@@ -209,7 +208,7 @@ TEST_F(ReportViewerUi, FailuresShowTheErrorReport) {
   EXPECT_EQ(box.text, L"Object variable or With block variable not set");
   EXPECT_TRUE(box.has_icon);
   EXPECT_TRUE(WindowsWithCaption(kCaption).empty());  // the failed viewer is gone
-  EXPECT_EQ(state_->report_viewer, nullptr);
+  EXPECT_FALSE(state_->report_viewer->IsLoaded());
 }
 
 }  // namespace

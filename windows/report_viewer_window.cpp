@@ -1,15 +1,17 @@
-#include "viewer/win32/report_viewer_window.h"
+#include "windows/report_viewer_window.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
 #include "component/error_report.h"
-#include "viewer/win32/form_support.h"
-#include "viewer/win32/live_message_window.h"
+#include "winkit/module.h"
 #include "winkit/wide_text.h"
 
-namespace viewer {
+namespace windows {
+
+using viewer::kReportColumnCount;
+using viewer::kReportColumns;
 
 namespace {
 
@@ -30,37 +32,25 @@ std::string LocaleCollation::SortKey(TextView text) const {
   const int length = static_cast<int>(text.size());
   constexpr DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
   int bytes = LCMapStringW(LOCALE_USER_DEFAULT, flags, source, length, nullptr, 0);
-  if (bytes <= 0) return OrdinalIgnoreCaseCollation().SortKey(text);
+  if (bytes <= 0) return viewer::OrdinalIgnoreCaseCollation().SortKey(text);
   std::string key(static_cast<size_t>(bytes), '\0');
   LCMapStringW(LOCALE_USER_DEFAULT, flags, source, length, reinterpret_cast<wchar_t*>(key.data()), bytes);  // LCMAP_SORTKEY writes bytes
   while (!key.empty() && key.back() == '\0') key.pop_back();  // the terminator orders nothing
   return key;
 }
 
-ReportViewerWindow::ReportViewerWindow(component::ModuleState& state, const component::Platform& platform,
-                                       std::function<void()> unloaded)
-    : state_(state), platform_(platform), unloaded_(std::move(unloaded)) {}
-
-ReportViewerWindow::~ReportViewerWindow() {
-  if (window_ && IsWindow(window_)) {
-    unloaded_ = nullptr;  // the owner is letting go: nothing to tell it
-    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    DestroyWindow(window_);
-  }
-}
+ReportViewerWindow::~ReportViewerWindow() { DestroyUnheard(window_); }
 
 void ReportViewerWindow::Load() {
   if (window_) return;
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  if (!RegisterFormClass(kReportViewerClass, &Procedure, true))
-    RaiseLastWindowError(u"Cannot register the report viewer window");
+  if (!RegisterFormClass(kReportViewerClass, true)) RaiseLastWindowError(u"Cannot register the report viewer window");
 
   RECT frame{0, 0, TwipsToPixelsX(kReportViewerWidthTwips), TwipsToPixelsY(kReportViewerHeightTwips)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  HWND window = CreateWindowExW(kExStyle, kReportViewerClass, kReportViewerCaption, kStyle, CW_USEDEFAULT,
-                                CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                ThisModule(), this);
+  HWND window = CreateFormWindow(kExStyle, kReportViewerClass, kReportViewerCaption, kStyle, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top);
   if (!window) RaiseLastWindowError(u"Cannot create the report viewer window");
   window_ = window;
   try {
@@ -68,7 +58,6 @@ void ReportViewerWindow::Load() {
     LoadDebugInfoInwindow();
   } catch (...) {
     // A window whose load failed is unloaded again; the next use starts afresh.
-    auto keep = weak_from_this().lock();
     DestroyWindow(window);
     throw;
   }
@@ -78,7 +67,7 @@ void ReportViewerWindow::CreateList() {
   RECT client;
   GetClientRect(window_, &client);
   list_view_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", kListStyle, 0, 0, client.right, client.bottom,
-                               window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kReportListId)), ThisModule(),
+                               window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kReportListId)), winkit::ThisModule(),
                                nullptr);
   if (!list_view_) RaiseLastWindowError(u"Cannot create the list lvDebugInfo");
   SendMessageW(list_view_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont(false)), FALSE);
@@ -105,9 +94,7 @@ void ReportViewerWindow::ShowModeless() {
 }
 
 void ReportViewerWindow::ShowModal() {
-  auto keep = weak_from_this().lock();  // the window unloads before this returns
   Load();
-  if (IsWindowVisible(window_)) throw component::AlreadyShownError();
   HWND window = window_;
   ShowWindow(window, SW_SHOWNORMAL);
   SetFocus(list_view_);
@@ -122,7 +109,7 @@ void ReportViewerWindow::ClearList() {
 
 void ReportViewerWindow::LoadDebugInfoInwindow() {
   try {
-    viewer::LoadDebugInfoInwindow(rows_, state_, platform_);
+    viewer::LoadDebugInfoInwindow(rows_, source_);
   } catch (...) {
     ShowRows({}, -1);
     throw;
@@ -211,7 +198,7 @@ void ReportViewerWindow::CopySelection() {
 // F5 has no caller to hand a failure to: the error report shows it, and the list
 // keeps the rows read before it.
 void ReportViewerWindow::ReloadFromKey() {
-  component::RunTrapped(platform_, u"LoadDebugInfoInwindow", [&] { LoadDebugInfoInwindow(); });
+  component::RunTrapped(boxes_, u"LoadDebugInfoInwindow", [&] { LoadDebugInfoInwindow(); });
 }
 
 LRESULT ReportViewerWindow::Notify(NMHDR& header) {
@@ -225,7 +212,7 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
             item.iSubItem < kReportColumnCount) {
           TextView cell = rows_.Cell(item.iItem, item.iSubItem);
           length = std::min(cell.size(), static_cast<size_t>(item.cchTextMax - 1));
-          std::copy_n(cell.data(), length, reinterpret_cast<char16_t*>(item.pszText));
+          std::copy_n(Wide(cell), length, item.pszText);
         }
         item.pszText[length] = L'\0';
       }
@@ -234,7 +221,7 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
     case LVN_ODFINDITEMW: {  // typing in the list: the next row whose ID starts with the typed text
       auto& find = reinterpret_cast<NMLVFINDITEMW&>(header);
       if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz || rows_.size() == 0) return -1;
-      const Text typed(reinterpret_cast<const char16_t*>(find.lvfi.psz));
+      const Text typed(winkit::TextOf(find.lvfi.psz));
       const size_t count = rows_.size();
       const size_t start = find.iStart >= 0 ? static_cast<size_t>(find.iStart) % count : 0;
       for (size_t k = 0; k < count; ++k) {
@@ -259,7 +246,6 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
 LRESULT CALLBACK ReportViewerWindow::ListKeys(HWND list, UINT message, WPARAM wparam, LPARAM lparam,
                                               UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<ReportViewerWindow*>(data);
-  std::shared_ptr<ReportViewerWindow> keep = self->weak_from_this().lock();
   try {
     switch (message) {
       case WM_KEYDOWN:
@@ -303,39 +289,16 @@ LRESULT ReportViewerWindow::Handle(HWND window, UINT message, WPARAM wparam, LPA
     case WM_NOTIFY:
       return Notify(*reinterpret_cast<NMHDR*>(lparam));
     case WM_SHOWWINDOW:
-      if (!wparam) WakeModalLoop();
-      break;
     case WM_DESTROY:
-      WakeModalLoop();
+      WakeModalLoopOnClose(message, wparam);
       break;
-    case WM_NCDESTROY: {
-      // The unload: the window is gone and the shared reference is emptied.
+    case WM_NCDESTROY:
+      // The unload: the window is gone, and with it its rows and their order.
       window_ = list_view_ = nullptr;
-      rows_.Clear();
-      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-      auto unloaded = std::move(unloaded_);
-      unloaded_ = nullptr;
-      if (unloaded) unloaded();
-      return DefWindowProcW(window, message, wparam, lparam);
-    }
+      rows_ = viewer::ReportList(&collation_);
+      break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-LRESULT CALLBACK ReportViewerWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<ReportViewerWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(window, message, wparam, lparam);
-  // The unload may drop the last other reference: the object lives until this returns.
-  std::shared_ptr<ReportViewerWindow> keep = self->weak_from_this().lock();
-  try {
-    return self->Handle(window, message, wparam, lparam);
-  } catch (...) {
-    return DefWindowProcW(window, message, wparam, lparam);
-  }
-}
-
-}  // namespace viewer
+}  // namespace windows

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 #include "component/win32/platform_win32.h"
 #include "outside/helper_components.h"
 #include "settings/catalog.h"
@@ -56,7 +56,7 @@ class DebuggerWindows : public ::testing::Test {
   void Entry(const common::Text& key, const common::Text& value) {
     outside::IniFileHandler ini(state_->ini_handler);
     ini.SetPath(state_->report_file_path);
-    ini.SetSection(u"DebuggerAReport");
+    ini.SetSection(settings::catalog::kSectionReport);
     ini.SetKey(outside::Value(key));
     ini.SetValue(outside::Value(value));
   }

@@ -1,5 +1,6 @@
 #pragma once
-// Creating a debugger object, its application object, and the configuration loader.
+// The debugger object's commands: its creation (helper objects, configuration loader),
+// its application object, the window commands and the options dialog's services.
 #include "component/debug_message.h"
 #include "component/module_state.h"
 #include "component/platform.h"
@@ -14,10 +15,9 @@ void CreateHelperObjects(ModuleState& state, const Platform& platform);
 // Reads the three sink switches and builds the report file path from QVSUPPORT.
 void LoadDebuggerConfig(ModuleState& state, const Platform& platform);
 
-// The shared report viewer, created (not loaded) when the module state holds none.
-// The caller's reference keeps the viewer alive while it works with it, also when the
-// viewer unloads meanwhile and empties the shared one.
-std::shared_ptr<ReportViewer> ReportViewerInstance(ModuleState& state, const Platform& platform);
+// The shared report viewer, created (not loaded) when the module state holds none. It
+// reads through the module state's INI file handler and report file path at every reload.
+ReportViewer& ReportViewerInstance(ModuleState& state, const Platform& platform);
 
 // The report viewer, modal: raises error 400 when it is already shown.
 void ShowReportViewerModal(ModuleState& state, const Platform& platform);

@@ -1,4 +1,4 @@
-#include "component/lifecycle.h"
+#include "component/debugger_commands.h"
 
 #include "component/error_report.h"
 #include "outside/helper_components.h"
@@ -34,23 +34,17 @@ Debugger::Debugger(ModuleState& state, const Platform& platform) : state_(state)
   CreateDebugInfoWindow();
 }
 
-std::shared_ptr<ReportViewer> ReportViewerInstance(ModuleState& state, const Platform& platform) {
-  if (!state.report_viewer) {
-    // The unload empties the reference only while it still names this viewer.
-    auto identity = std::make_shared<ReportViewer*>(nullptr);
-    auto viewer = platform.windows.CreateReportViewer(state, platform, [&state, identity] {
-      if (state.report_viewer.get() == *identity) state.report_viewer.reset();
-    });
-    *identity = viewer.get();
-    state.report_viewer = std::move(viewer);
-  }
-  return state.report_viewer;
+ReportViewer& ReportViewerInstance(ModuleState& state, const Platform& platform) {
+  if (!state.report_viewer)
+    state.report_viewer = platform.windows.CreateReportViewer(
+        ReportSource{state.ini_handler, state.report_file_path, platform.format}, platform.boxes);
+  return *state.report_viewer;
 }
 
 void ShowReportViewerModal(ModuleState& state, const Platform& platform) {
-  std::shared_ptr<ReportViewer> viewer = ReportViewerInstance(state, platform);
-  if (viewer->IsVisible()) throw AlreadyShownError();
-  viewer->ShowModal();
+  ReportViewer& viewer = ReportViewerInstance(state, platform);
+  if (viewer.IsVisible()) throw AlreadyShownError();
+  viewer.ShowModal();
 }
 
 settings::OptionsServices::Configuration DebuggerOptionsServices::LoadConfiguration() {
@@ -67,24 +61,24 @@ void DebuggerOptionsServices::DeleteReportFile(TextView path) { platform_.files.
 void DebuggerOptionsServices::OpenReportFile(TextView path) { platform_.files.OpenWithAssociatedProgram(path); }
 
 void DebuggerOptionsServices::ShowReportViewer() {
-  RunTrapped(platform_, u"cmdViewDebugger", [&] { ShowReportViewerModal(state_, platform_); });
+  RunTrapped(platform_.boxes, u"cmdViewDebugger", [&] { ShowReportViewerModal(state_, platform_); });
 }
 
 void Debugger::CreateDebugInfoWindow() {
-  RunTrapped(platform_, u"CreateDebugInfoWindow", [&] {
+  RunTrapped(platform_.boxes, u"CreateDebugInfoWindow", [&] {
     if (!settings::SwitchIsOn(state_.debugger_window)) return;
-    ReportViewerInstance(state_, platform_)->ShowModeless();
+    ReportViewerInstance(state_, platform_).ShowModeless();
   });
 }
 
 // Does nothing: the report viewer stays as it is.
 void Debugger::DestroyDebugInfoWindow() {
-  RunTrapped(platform_, u"DestroyDebugInfoWindow", [] {});
+  RunTrapped(platform_.boxes, u"DestroyDebugInfoWindow", [] {});
 }
 
 void Debugger::AddClearMessages() {
   // A viewer that is not loaded is loaded hidden first (its reload runs), then emptied.
-  RunTrapped(platform_, u"AddClearMessages", [&] { ReportViewerInstance(state_, platform_)->ClearList(); });
+  RunTrapped(platform_.boxes, u"AddClearMessages", [&] { ReportViewerInstance(state_, platform_).ClearList(); });
 }
 
 void Debugger::ShowDebuggerWindow() { ShowReportViewerModal(state_, platform_); }
@@ -92,7 +86,7 @@ void Debugger::ShowDebuggerWindow() { ShowReportViewerModal(state_, platform_); 
 void Debugger::ShowDebuggerOptions() {
   if (!state_.options_dialog)
     state_.options_dialog = platform_.windows.CreateOptionsDialog(
-        platform_.settings, std::make_unique<DebuggerOptionsServices>(state_, platform_));
+        platform_.settings, std::make_unique<DebuggerOptionsServices>(state_, platform_), platform_.boxes);
   if (state_.options_dialog->IsOpen()) throw AlreadyShownError();
   state_.options_dialog->ShowModal();
 }

@@ -1,21 +1,20 @@
 // The options dialog frmOptionsA opened by ShowDebuggerOptions on this thread and
 // worked from a second thread through window messages, as a user would.
-#include "settings/win32/options_dialog.h"
+#include "windows/options_dialog.h"
 #include "ui_fixture.h"
-#include "viewer/win32/live_message_window.h"
-#include "viewer/win32/report_viewer_window.h"
+#include "windows/report_viewer_window.h"
 
 using namespace ui;
 using common::Text;
-using viewer::TwipsToPixelsX;
-using viewer::TwipsToPixelsY;
+using windows::TwipsToPixelsX;
+using windows::TwipsToPixelsY;
 namespace cat = settings::catalog;
 using Texts = std::vector<std::wstring>;
 
 namespace {
 
-const std::wstring kCaption = settings::kOptionsDialogCaption;
-const std::wstring kViewerCaption = viewer::kReportViewerCaption;
+const std::wstring kCaption = windows::kOptionsDialogCaption;
+const std::wstring kViewerCaption = windows::kReportViewerCaption;
 
 class OptionsDialogUi : public DebuggerWindows {
  protected:
@@ -31,7 +30,7 @@ class OptionsDialogUi : public DebuggerWindows {
     return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
   static int LevelSelection(HWND dialog) {
-    return static_cast<int>(SendMessageW(GetDlgItem(dialog, settings::kIdCmbLevel), CB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(GetDlgItem(dialog, windows::kIdCmbLevel), CB_GETCURSEL, 0, 0));
   }
   static void Press(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
   // Waits for the confirmation box, reads it and answers it.
@@ -60,7 +59,7 @@ TEST_F(OptionsDialogUi, FrameControlsTabOrderFocusAndTooltip) {
     if (client.cx != TwipsToPixelsX(5745) || client.cy != TwipsToPixelsY(4230)) problems.push_back(L"client size");
 
     std::vector<int> stops;
-    for (const settings::OptionsControlLayout& c : settings::kOptionsLayout) {
+    for (const windows::OptionsControlLayout& c : windows::kOptionsLayout) {
       HWND control = GetDlgItem(dialog, c.id);
       wchar_t kind[64] = {};
       GetClassNameW(control, kind, 64);
@@ -83,14 +82,14 @@ TEST_F(OptionsDialogUi, FrameControlsTabOrderFocusAndTooltip) {
     thread.cbSize = sizeof thread;
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
     focus = TextOf(thread.hwndFocus);
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog, settings::kIdLabel1), WM_GETFONT, 0, 0)),
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog, windows::kIdLabel1), WM_GETFONT, 0, 0)),
                sizeof heading, &heading);
     if (HWND tooltip = ThreadWindowOfClass(GetWindowThreadProcessId(dialog, nullptr), TOOLTIPS_CLASSW)) {
       wchar_t text[1024] = {};
       TTTOOLINFOW tool{};
       tool.cbSize = TTTOOLINFOW_V2_SIZE;
       tool.hwnd = dialog;
-      tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, settings::kIdCmdViewFile));
+      tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, windows::kIdCmdViewFile));
       tool.lpszText = text;
       SendMessageW(tooltip, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&tool));
       tip = text;
@@ -112,13 +111,13 @@ TEST_F(OptionsDialogUi, StoredValuesShowAndOkSavesThemAfterYes) {
     bool checked;
   };
   const Case cases[] = {
-      {cat::kDebuggerAEnabled, settings::kIdChkDebugger, u"1", true},
-      {cat::kDebuggerAEnabledDLL, settings::kIdChkDebuggerAEnabledDLL, u"0.6", true},
-      {cat::kDebuggerAEnabledEXE, settings::kIdChkDebuggerAEnabledEXE, u"0.5", false},
-      {cat::kDebuggerAEnabledOCX, settings::kIdChkDebuggerAEnabledOCX, u"1abc", true},
-      {cat::kDebuggerRegistry, settings::kIdChkDebuggerRegistry, u"-1", false},
-      {cat::kDebuggerWindow, settings::kIdChkDebuggerWindow, u"2", true},  // checked, yet no viewer at creation
-      {cat::kDebuggerShell, settings::kIdChkDebuggerShell, u"", false},
+      {cat::kDebuggerAEnabled, windows::kIdChkDebugger, u"1", true},
+      {cat::kDebuggerAEnabledDLL, windows::kIdChkDebuggerAEnabledDLL, u"0.6", true},
+      {cat::kDebuggerAEnabledEXE, windows::kIdChkDebuggerAEnabledEXE, u"0.5", false},
+      {cat::kDebuggerAEnabledOCX, windows::kIdChkDebuggerAEnabledOCX, u"1abc", true},
+      {cat::kDebuggerRegistry, windows::kIdChkDebuggerRegistry, u"-1", false},
+      {cat::kDebuggerWindow, windows::kIdChkDebuggerWindow, u"2", true},  // checked, yet no viewer at creation
+      {cat::kDebuggerShell, windows::kIdChkDebuggerShell, u"", false},
   };
   for (const Case& c : cases) Store(c.key, c.stored);
   platform_.settings.WriteSetting(cat::kMakerApp, cat::kSectionMarivale, cat::kCleanMachineEnvVar, u"1.5");
@@ -130,20 +129,20 @@ TEST_F(OptionsDialogUi, StoredValuesShowAndOkSavesThemAfterYes) {
   MessageBoxInfo box;
   WithDialog([&](HWND dialog) {
     for (const Case& c : cases) shown.push_back(Checked(dialog, c.id));
-    shown.push_back(Checked(dialog, settings::kIdChkCleanMachineEnvVar));
+    shown.push_back(Checked(dialog, windows::kIdChkCleanMachineEnvVar));
     level = LevelSelection(dialog);
-    PostMessageW(GetDlgItem(dialog, settings::kIdChkDebuggerShell), BM_CLICK, 0, 0);  // an edit
-    Press(dialog, settings::kIdCmdOK);
+    PostMessageW(GetDlgItem(dialog, windows::kIdChkDebuggerShell), BM_CLICK, 0, 0);  // an edit
+    Press(dialog, windows::kIdCmdOK);
     Confirm(IDNO);  // No: nothing saved, the dialog stays
     Sleep(100);
     open_after_no = IsWindowVisible(dialog);
-    Press(dialog, settings::kIdCmdOK);
+    Press(dialog, windows::kIdCmdOK);
     box = Confirm(IDYES);
     WaitUntilGone(dialog);
   });
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(shown[i], cases[i].checked) << common::ToUtf8(cases[i].key);
-    const char16_t* saved = cases[i].id == settings::kIdChkDebuggerShell || cases[i].checked ? u"1" : u"0";
+    const char16_t* saved = cases[i].id == windows::kIdChkDebuggerShell || cases[i].checked ? u"1" : u"0";
     EXPECT_EQ(Written(cases[i].key), saved) << common::ToUtf8(cases[i].key);
   }
   EXPECT_TRUE(shown.back());  // CleanMachineEnvVar 1.5 rounds to 2
@@ -161,7 +160,7 @@ TEST_F(OptionsDialogUi, StoredValuesShowAndOkSavesThemAfterYes) {
     Store(cat::kDebuggerAEnabledLevel, stored);
     WithDialog([&](HWND dialog) {
       level = LevelSelection(dialog);
-      Press(dialog, settings::kIdCmdOK);
+      Press(dialog, windows::kIdCmdOK);
       Confirm(IDYES);
       WaitUntilGone(dialog);
     });
@@ -177,14 +176,14 @@ TEST_F(OptionsDialogUi, KeysAndCloseCommandsSaveNothing) {
     bool closed = false;
     WithDialog([&](HWND dialog) {
       // An edit (the click leaves the focus on DebuggerWindow), and Enter, which does nothing there.
-      PostMessageW(GetDlgItem(dialog, settings::kIdChkDebuggerWindow), BM_CLICK, 0, 0);
-      PostMessageW(GetDlgItem(dialog, settings::kIdChkDebuggerWindow), WM_KEYDOWN, VK_RETURN, 1);
+      PostMessageW(GetDlgItem(dialog, windows::kIdChkDebuggerWindow), BM_CLICK, 0, 0);
+      PostMessageW(GetDlgItem(dialog, windows::kIdChkDebuggerWindow), WM_KEYDOWN, VK_RETURN, 1);
       leave(dialog);
       closed = WaitUntilGone(dialog, 3000) && WindowsWithCaption(L"Sure...").empty();
     });
     return closed;
   };
-  using settings::kIdCmdCancel, settings::kIdCmbLevel, settings::kIdCmdViewFile, settings::kIdChkDebugger;
+  using windows::kIdCmdCancel, windows::kIdCmbLevel, windows::kIdCmdViewFile, windows::kIdChkDebugger;
   EXPECT_TRUE(closes([](HWND d) { Press(d, kIdCmdCancel); }));
   EXPECT_TRUE(closes([](HWND d) {  // from DebuggerWindow, six Tabs wrap round to "&Cancel"; Enter presses it
     for (int i = 0; i < 6; ++i) PostMessageW(GetDlgItem(d, kIdChkDebugger), WM_KEYDOWN, VK_TAB, 1);
@@ -212,18 +211,18 @@ TEST_F(OptionsDialogUi, ClearFileDeletesTheReportEvenReadOnly) {
   SetFileAttributesW(ReportPath().c_str(), FILE_ATTRIBUTE_READONLY);
   bool kept_after_no = false, gone_after_yes = false, quiet_without_file = false;
   WithDialog([&](HWND dialog) {
-    Press(dialog, settings::kIdCmdClearFile);
+    Press(dialog, windows::kIdCmdClearFile);
     Confirm(IDNO);
     kept_after_no = GetFileAttributesW(ReportPath().c_str()) != INVALID_FILE_ATTRIBUTES;
-    Press(dialog, settings::kIdCmdClearFile);
+    Press(dialog, windows::kIdCmdClearFile);
     Confirm(IDYES);
     Sleep(100);
     gone_after_yes = GetFileAttributesW(ReportPath().c_str()) == INVALID_FILE_ATTRIBUTES;
-    Press(dialog, settings::kIdCmdClearFile);  // no file now: no message either
+    Press(dialog, windows::kIdCmdClearFile);  // no file now: no message either
     Confirm(IDYES);
     Sleep(300);
     quiet_without_file = DialogWindows().empty() && IsWindowVisible(dialog);
-    Press(dialog, settings::kIdCmdCancel);
+    Press(dialog, windows::kIdCmdCancel);
   });
   EXPECT_TRUE(kept_after_no);
   EXPECT_TRUE(gone_after_yes);
@@ -249,12 +248,12 @@ TEST_F(OptionsDialogUi, ViewFileOpensTheReportInItsProgramMaximized) {
   Entry(u"0", u"a line");
   HWND opened = nullptr;
   WithDialog([&](HWND dialog) {
-    Press(dialog, settings::kIdCmdViewFile);
+    Press(dialog, windows::kIdCmdViewFile);
     for (int waited = 0; !opened && waited < 15000; waited += 100) {
       Sleep(100);
       opened = OtherProcessWindow(L"velkbug");  // the program associated with .ini files
     }
-    Press(dialog, settings::kIdCmdCancel);
+    Press(dialog, windows::kIdCmdCancel);
   });
   ASSERT_NE(opened, nullptr) << "no window shows the report file";
   EXPECT_TRUE(IsZoomed(opened));
@@ -273,16 +272,16 @@ TEST_F(OptionsDialogUi, ViewDebuggerShowsTheViewerModalOrReportsTheRefusal) {
   int rows = -1;
   bool dialog_enabled = false, open_after = false;
   WithDialog([&](HWND dialog) {
-    Press(dialog, settings::kIdCmdViewDebugger);
+    Press(dialog, windows::kIdCmdViewDebugger);
     if (HWND viewer = WaitForWindow(kViewerCaption)) {
-      rows = ItemCount(GetDlgItem(viewer, viewer::kReportListId));
+      rows = ItemCount(GetDlgItem(viewer, windows::kReportListId));
       dialog_enabled = IsWindowEnabled(dialog);
       PostMessageW(viewer, WM_CLOSE, 0, 0);
       WaitUntilGone(viewer);
     }
     Sleep(100);
     open_after = IsWindowVisible(dialog);
-    Press(dialog, settings::kIdCmdCancel);
+    Press(dialog, windows::kIdCmdCancel);
   });
   EXPECT_EQ(rows, 1);
   EXPECT_TRUE(dialog_enabled);
@@ -292,14 +291,14 @@ TEST_F(OptionsDialogUi, ViewDebuggerShowsTheViewerModalOrReportsTheRefusal) {
   debugger_->CreateDebugInfoWindow();
   MessageBoxInfo refusal;
   WithDialog([&](HWND dialog) {
-    Press(dialog, settings::kIdCmdViewDebugger);
+    Press(dialog, windows::kIdCmdViewDebugger);
     if (HWND box = WaitForWindow(L"400 -cmdViewDebugger")) {
       refusal = ReadMessageBox(box);
       AnswerMessageBox(box, IDOK);
       WaitUntilGone(box);
     }
     open_after = IsWindowVisible(dialog);
-    Press(dialog, settings::kIdCmdCancel);
+    Press(dialog, windows::kIdCmdCancel);
   });
   EXPECT_EQ(refusal.buttons, Texts{L"OK"});
   EXPECT_TRUE(open_after);
