@@ -4,9 +4,11 @@
 // also when the holder's process is killed, and passes to the next taker.
 //
 // Two kinds:
-// - A named lock: a mutex named Local\<name>. The thread that holds it may take it again
-//   (each take is given back once); a lock whose holder ended without giving it back is
-//   had by the next taker, as the platform hands over an abandoned mutex.
+// - A named lock of the session, called <name>. The thread that holds it may take it
+//   again (each take is given back once); a lock whose holder's process ended without
+//   giving it back is had by the next taker. Taking a lock nobody else wants costs no
+//   platform call: its state is a word in a small page shared by every process of the
+//   session (see cross_process_lock.cpp).
 // - A file's own locks, kept by the file system for the file: every name of one file
 //   meets the same lock (another spelling of the path, another drive letter or a UNC path
 //   for the same folder, another machine that reaches the file over a network share).
@@ -24,23 +26,25 @@
 
 namespace winkit {
 
-// The named lock `name`, a mutex named Local\<name>, made by whichever process opens it
-// first. An empty handle when the platform refuses; the last error says why.
-Handle OpenNamedLock(const std::wstring& name);
+// The named lock `name` of this process, opened at its first use and kept while the
+// module is loaded. Null when the platform refuses; the last error says why.
+class NamedLock;
+NamedLock* OpenNamedLock(const std::wstring& name);
+void GiveBackNamedLock(NamedLock* lock);
 
 struct HeldNamedLockTraits {
-  static HANDLE none() { return nullptr; }
-  static bool valid(HANDLE h) { return h != nullptr; }
-  static void free(HANDLE h) { ReleaseMutex(h); }
+  static NamedLock* none() { return nullptr; }
+  static bool valid(NamedLock* lock) { return lock != nullptr; }
+  static void free(NamedLock* lock) { GiveBackNamedLock(lock); }
 };
 // A named lock this thread holds, given back when it goes out of scope (on the thread
-// that took it). It does not own the lock's handle, which must outlive it.
-using HeldNamedLock = Unique<HANDLE, HeldNamedLockTraits>;
+// that took it).
+using HeldNamedLock = Unique<NamedLock*, HeldNamedLockTraits>;
 
-// Waits for the named lock `lock` (from OpenNamedLock). Empty when it stayed taken for
-// `timeout_ms` (the last error is then ERROR_TIMEOUT) or the wait failed (the last error
-// says why).
-HeldNamedLock TakeNamedLock(HANDLE lock, DWORD timeout_ms = INFINITE);
+// Waits for the named lock. Empty when another process kept it for `timeout_ms` (the
+// last error is then ERROR_TIMEOUT) or the wait failed (the last error says why). Threads
+// of this process queue for it without a time limit.
+HeldNamedLock TakeNamedLock(NamedLock* lock, DWORD timeout_ms = INFINITE);
 
 enum class FileLockSlot : uint32_t {
   kContent = 0,        // the INI engine: one change or full read of the file

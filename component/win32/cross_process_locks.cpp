@@ -46,13 +46,9 @@ class FileSlotGuard : public CrossProcessLocks::Guard {
 }  // namespace
 
 std::unique_ptr<CrossProcessLocks::Guard> Win32CrossProcessLocks::Acquire(TextView name) {
-  auto found = named_.find(name);
-  if (found == named_.end()) {
-    winkit::Handle lock = winkit::OpenNamedLock(Wide(name));
-    if (!lock) RaiseLastError();
-    found = named_.emplace(Text(name), std::move(lock)).first;
-  }
-  winkit::HeldNamedLock held = winkit::TakeNamedLock(found->second.get());
+  winkit::NamedLock* lock = winkit::OpenNamedLock(Wide(name));
+  if (!lock) RaiseLastError();
+  winkit::HeldNamedLock held = winkit::TakeNamedLock(lock);
   if (!held) RaiseLastError();
   return std::make_unique<NamedLockGuard>(std::move(held));
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The component's cross-process locks on Windows (winkit/cross_process_lock.h): a named
-// lock is a named lock of the session, kept open by name; the report counter's lock is a
+// lock is a named lock of the session; the report counter's lock is a
 // lock of the report file's own. The report file's handle stays open between messages
 // while the caller keeps what the guard hands out (Guard::Kept(), kept by the module
 // state beside the INI file handler, which keeps its own handle on the same file open
@@ -20,7 +20,6 @@ class Win32CrossProcessLocks : public CrossProcessLocks {
   std::unique_ptr<Guard> AcquireReportCounter(TextView path) override;
 
  private:
-  std::map<Text, winkit::Handle, std::less<>> named_;
   Text report_path_;
   std::weak_ptr<winkit::Handle> report_file_;  // open while a caller keeps it
 };

@@ -160,10 +160,10 @@ TEST(CrossProcessLock, EachKindKeepsOtherProcessesOutAndOutlivesAKilledHolder) {
 
 TEST(CrossProcessLock, ThreadsExcludeEachOtherAndAHolderMayTakeANamedLockAgain) {
   const std::wstring name = Unique(L"lock");
-  winkit::Handle lock = winkit::OpenNamedLock(name);
+  winkit::NamedLock* lock = winkit::OpenNamedLock(name);
   ASSERT_TRUE(lock);
-  winkit::HeldNamedLock outer = winkit::TakeNamedLock(lock.get());
-  winkit::HeldNamedLock inner = winkit::TakeNamedLock(lock.get(), 0);  // no deadlock on itself
+  winkit::HeldNamedLock outer = winkit::TakeNamedLock(lock);
+  winkit::HeldNamedLock inner = winkit::TakeNamedLock(lock, 0);  // no deadlock on itself
   ASSERT_TRUE(outer);
   ASSERT_TRUE(inner);
   Taker taker(L"named", name);
@@ -181,9 +181,8 @@ TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedLockLosesNoIncrement) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&] {
-      winkit::Handle lock = winkit::OpenNamedLock(name);  // each its own, as each thread has its own platform
       for (int i = 0; i < kIncrements; ++i) {
-        winkit::HeldNamedLock held = winkit::TakeNamedLock(lock.get());
+        winkit::HeldNamedLock held = winkit::TakeNamedLock(winkit::OpenNamedLock(name));
         int seen = counter;
         if (i % 16 == 0) Sleep(0);  // give the others a chance to break in
         counter = seen + 1;

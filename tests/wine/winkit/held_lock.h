@@ -10,8 +10,7 @@
 namespace locktest {
 
 struct HeldLock {
-  winkit::Handle named;          // the named lock, open while it is held
-  winkit::HeldNamedLock held;    // given back before `named` closes
+  winkit::HeldNamedLock held;    // the named lock
   winkit::Handle file;           // the locked file: closing it gives its lock back
   explicit operator bool() const { return held || file; }
 };
@@ -21,8 +20,7 @@ inline HeldLock TakeLock(const std::wstring& kind, const std::wstring& name) {
   constexpr DWORD kPatience = 60000;
   HeldLock lock;
   if (kind == L"named") {
-    lock.named = winkit::OpenNamedLock(name);
-    if (lock.named) lock.held = winkit::TakeNamedLock(lock.named.get(), kPatience);
+    lock.held = winkit::TakeNamedLock(winkit::OpenNamedLock(name), kPatience);
   } else if (kind == L"file") {
     lock.file = winkit::OpenLocked(name, winkit::FileLockSlot::kReportCounter, /*create=*/true, kPatience);
   }
