@@ -1,4 +1,4 @@
-#include "settings/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 
 namespace settings {
 

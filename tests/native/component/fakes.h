@@ -6,7 +6,7 @@
 
 #include "component/module_state.h"
 #include "component/platform.h"
-#include "settings/memory_settings_store.h"
+#include "tests/support/memory_settings_store.h"
 #include "settings/options.h"
 #include "tolvex/ini/ini_handler.h"
 #include "tests/support/memory_ini_storage.h"
