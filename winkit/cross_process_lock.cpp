@@ -226,19 +226,6 @@ void UnlockFileSlot(HANDLE file, FileLockSlot slot) {
   UnlockFileEx(file, 0, 1, 0, &place);
 }
 
-namespace {
-
-// The file's identity: what FileIdInfo (Windows 8 and later) gives. GetFileInformationByHandle
-// would do everywhere, but under Wine it asks the mount manager for the volume's serial
-// number, several platform round trips a call.
-struct FileIdentity {
-  ULONGLONG volume = 0;
-  BYTE id[16] = {};
-  bool operator==(const FileIdentity& other) const {
-    return volume == other.volume && std::memcmp(id, other.id, sizeof id) == 0;
-  }
-};
-
 bool IdentityOf(HANDLE file, FileIdentity* identity) {
   const auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
   if (GetFileInformationByHandleEx(file, kFileIdInfo, identity, sizeof *identity)) return true;
@@ -251,7 +238,6 @@ bool IdentityOf(HANDLE file, FileIdentity* identity) {
   return true;
 }
 
-}  // namespace
 
 bool FileWasReplaced(HANDLE file, const std::wstring& path) {
   FILE_STANDARD_INFO standard{};

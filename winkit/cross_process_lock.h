@@ -60,6 +60,20 @@ inline constexpr DWORD kFileLockTimeoutMs = 10000;
 bool LockFileSlot(HANDLE file, FileLockSlot slot, DWORD timeout_ms = kFileLockTimeoutMs);
 void UnlockFileSlot(HANDLE file, FileLockSlot slot);
 
+// The file's identity: what FileIdInfo (Windows 8 and later) gives. GetFileInformationByHandle
+// would do everywhere, but under Wine it asks the mount manager for the volume's serial
+// number, several platform round trips a call.
+struct FileIdentity {
+  ULONGLONG volume = 0;
+  BYTE id[16] = {};
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && std::memcmp(id, other.id, sizeof id) == 0;
+  }
+};
+
+// The identity of the handle's file; false when the platform cannot tell it.
+bool IdentityOf(HANDLE file, FileIdentity* identity);
+
 // Whether the handle's file is no longer the file at `path`: replaced by a rename or
 // deleted. A file at the path with the held file's size, write and creation times is
 // taken for it without opening it; otherwise the file now at the path is asked for its
