@@ -51,7 +51,8 @@ ReportList::ReportList(const TextCollation* collation) : collation_(collation ? 
 
 void ReportList::Clear() {
   // Gives the memory back: a reload of a smaller file should not keep the larger one's.
-  std::vector<Row>().swap(rows_);
+  std::vector<std::unique_ptr<Row[]>>().swap(row_chunks_);
+  row_count_ = 0;
   std::vector<std::unique_ptr<char16_t[]>>().swap(blocks_);
   std::vector<std::array<uint32_t, kReportColumnCount>>().swap(long_ends_);
   std::vector<uint32_t>().swap(order_);
@@ -118,12 +119,19 @@ void ReportList::AddRow(uint32_t entry, TextView key, TextView value) {
     row.ends[1] = static_cast<uint16_t>(index & 0xFFFF);
     row.ends[kReportColumnCount - 1] = kLongRow;
   }
-  rows_.push_back(row);
+  if ((row_count_ & (kRowChunk - 1)) == 0) {
+    // Records go in chunks too: growing never copies them, and a reload's records come
+    // to about their own size.
+    if (row_count_ >= UINT32_MAX) throw std::length_error("report viewer: too many rows");
+    row_chunks_.push_back(std::make_unique_for_overwrite<Row[]>(kRowChunk));
+  }
+  row_chunks_.back()[row_count_ & (kRowChunk - 1)] = row;
+  ++row_count_;
   highest_key_ = std::max(highest_key_, WholeNumber(key));
 }
 
 TextView ReportList::CellOf(uint32_t id, int column) const {
-  const Row& row = rows_[id];
+  const Row& row = RowOf(id);
   const char16_t* text = blocks_[row.start >> kOffsetBits].get() + (row.start & (kBlockChars - 1));
   uint32_t begin, end;
   if (row.ends[kReportColumnCount - 1] != kLongRow) {
@@ -152,7 +160,7 @@ void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_pa
       // Positions 1 to the upper bound; a position 0 is not read.
       const int64_t lower = array->lower_bound;
       const int64_t upper = lower + static_cast<int64_t>(array->items.size()) - 1;
-      if (upper > 0) rows_.reserve(static_cast<size_t>(upper));
+      if (upper > 0) row_chunks_.reserve(static_cast<size_t>(upper) / kRowChunk + 1);
       for (int64_t n = 1; n <= upper; ++n) {
         if (n < lower) throw common::AutomationError(9, u"Subscript out of range");
         next_entry_ = static_cast<uint32_t>(n + 1);
@@ -180,17 +188,17 @@ void ReportList::SortBy(int column) {
 }
 
 void ReportList::ApplyOrder() {
-  order_.resize(rows_.size());
+  order_.resize(row_count_);
   std::iota(order_.begin(), order_.end(), 0u);
-  if (sorted_ && rows_.size() >= 2) {
+  if (sorted_ && row_count_ >= 2) {
     // Each row's key once, all in one buffer.
     std::string keys;
-    std::vector<size_t> starts(rows_.size() + 1);
-    for (uint32_t i = 0; i < rows_.size(); ++i) {
+    std::vector<size_t> starts(row_count_ + 1);
+    for (uint32_t i = 0; i < row_count_; ++i) {
       starts[i] = keys.size();
       keys += SortKeyOf(i);
     }
-    starts[rows_.size()] = keys.size();
+    starts[row_count_] = keys.size();
     auto key = [&](uint32_t i) { return std::string_view(keys).substr(starts[i], starts[i + 1] - starts[i]); };
     // Equal texts keep the order in which they were read.
     std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
@@ -223,7 +231,7 @@ void ReportList::SetFilter(TextView text) {
 }
 
 size_t ReportList::Append(std::span<const ReportEntry> entries) {
-  const size_t first_new = rows_.size();
+  const size_t first_new = row_count_;
   for (const ReportEntry& entry : entries) {
     TextView key = TrimBlanks(entry.key);
     const int64_t number = WholeNumber(key);
@@ -232,7 +240,7 @@ size_t ReportList::Append(std::span<const ReportEntry> entries) {
     TextView value = TrimBlanks(entry.value);
     if (!value.empty()) AddRow(n, key, value);
   }
-  std::vector<uint32_t> added(rows_.size() - first_new);
+  std::vector<uint32_t> added(row_count_ - first_new);
   std::iota(added.begin(), added.end(), static_cast<uint32_t>(first_new));
   if (added.empty()) return 0;
   positions_valid_ = false;
@@ -295,7 +303,7 @@ size_t ReportList::Find(TextView what, size_t from, const FindOptions& options) 
   return kNotFound;
 }
 
-Text ReportList::RowKey(size_t position) const { return u"key" + common::IntegerText(rows_[shown()[position]].entry); }
+Text ReportList::RowKey(size_t position) const { return u"key" + common::IntegerText(RowOf(shown()[position]).entry); }
 
 Text ReportList::CopyText(std::span<const size_t> positions) const {
   Text out;
@@ -312,7 +320,7 @@ Text ReportList::CopyText(std::span<const size_t> positions) const {
 size_t ReportList::PositionOfRow(uint32_t row_id) const {
   if (!positions_valid_) {
     const std::vector<uint32_t>& order = shown();
-    position_of_.assign(rows_.size(), UINT32_MAX);
+    position_of_.assign(row_count_, UINT32_MAX);
     for (size_t p = 0; p < order.size(); ++p) position_of_[order[p]] = static_cast<uint32_t>(p);
     positions_valid_ = true;
   }
@@ -321,7 +329,7 @@ size_t ReportList::PositionOfRow(uint32_t row_id) const {
 }
 
 size_t ReportList::MemoryBytes() const {
-  size_t bytes = sizeof(*this) + rows_.capacity() * sizeof(Row) + blocks_.capacity() * sizeof(blocks_[0]) +
+  size_t bytes = sizeof(*this) + row_chunks_.size() * kRowChunk * sizeof(Row) + row_chunks_.capacity() * sizeof(row_chunks_[0]) + blocks_.capacity() * sizeof(blocks_[0]) +
                  long_ends_.capacity() * sizeof(long_ends_[0]) +
                  (order_.capacity() + shown_.capacity() + position_of_.capacity()) * sizeof(uint32_t) +
                  filter_.capacity() * sizeof(char16_t);

@@ -99,7 +99,7 @@ class ReportList {
 
   // Rows shown (those that pass the filter), and rows held.
   size_t size() const { return shown().size(); }
-  size_t total() const { return rows_.size(); }
+  size_t total() const { return row_count_; }
 
   // Shows only the rows of which some cell contains `text`, letter case aside (as
   // FoldCase folds it). Empty text shows every row. Stays on through reloads, sorts
@@ -147,6 +147,9 @@ class ReportList {
   static constexpr uint32_t kOffsetBits = 20;
   static constexpr size_t kBlockChars = size_t{1} << kOffsetBits;
   static constexpr uint16_t kLongRow = 0xFFFF;
+  static constexpr size_t kRowChunk = size_t{1} << 16;
+
+  const Row& RowOf(uint32_t id) const { return row_chunks_[id / kRowChunk][id % kRowChunk]; }
 
   const std::vector<uint32_t>& shown() const { return filter_.empty() ? order_ : shown_; }
   TextView CellOf(uint32_t row, int column) const;
@@ -158,7 +161,8 @@ class ReportList {
   void ApplyFilter();
 
   const TextCollation* collation_;
-  std::vector<Row> rows_;                                   // in the order read
+  std::vector<std::unique_ptr<Row[]>> row_chunks_;          // kRowChunk records each, in the order read
+  size_t row_count_ = 0;
   std::vector<std::unique_ptr<char16_t[]>> blocks_;         // the rows' texts
   size_t block_free_ = 0;                                   // chars left in the last block
   size_t block_chars_ = 0;                                  // chars of all blocks
