@@ -271,9 +271,12 @@ TEST_F(ReportReload, AppendedEntriesJoinInTheirPlace) {
   EXPECT_EQ(list.PositionOfRow(6), 5u);  // "10", the row added last
 
   ReportList unsorted;  // read order: at the end
-  const viewer::ReportEntry two[] = {{u"7", u"b"}, {u"3", u"a"}};
-  EXPECT_EQ(unsorted.Append(two), 1u);  // 3 is below 7: taken as read already
+  unsorted.SetFilter(u"b");
+  const viewer::ReportEntry three[] = {{u"7", u"b"}, {u"3", u"b"}, {u"8", u"a"}};
+  EXPECT_EQ(unsorted.Append(three), 1u);  // 3 is below 7: taken as read already
   EXPECT_EQ(unsorted.RowKey(0), u"key1");
+  unsorted.SetFilter(u"");
+  EXPECT_EQ(unsorted.RowKey(1), u"key2");
 }
 
 TEST(ReportRows, LongEntriesKeepTheirCells) {
