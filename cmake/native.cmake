@@ -13,6 +13,9 @@ include(cmake/portable.cmake)
 add_subdirectory(tools/tlbpatch)
 add_subdirectory(tests/support)
 add_subdirectory(tests/native)
+# A benchmark of the report viewer's rows, run by hand, outside the test run.
+add_executable(report_list_bench bench/report_list_bench.cpp)
+target_link_libraries(report_list_bench PRIVATE viewer)
 
 # Fuzz targets (tests/fuzz): a clang build of their own with libFuzzer and the sanitizers,
 # made when clang++ can build a fuzzer here; its tests join the same CTest run.

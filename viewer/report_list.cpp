@@ -1,10 +1,13 @@
 #include "viewer/report_list.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
+#include <stdexcept>
 
 #include "component/platform.h"
 #include "settings/catalog.h"
+#include "viewer/text_search.h"
 
 namespace viewer {
 
@@ -30,39 +33,119 @@ std::string OrdinalIgnoreCaseCollation::SortKey(TextView text) const {
 
 namespace {
 const OrdinalIgnoreCaseCollation kDefaultCollation;
+
+// The report file numbers its keys 0, 1, 2...: the value of a key of decimal digits
+// (up to 18 of them), else -1.
+int64_t WholeNumber(TextView key) {
+  if (key.empty() || key.size() > 18) return -1;
+  int64_t number = 0;
+  for (char16_t c : key) {
+    if (c < u'0' || c > u'9') return -1;
+    number = number * 10 + (c - u'0');
+  }
+  return number;
+}
 }  // namespace
 
 ReportList::ReportList(const TextCollation* collation) : collation_(collation ? collation : &kDefaultCollation) {}
 
 void ReportList::Clear() {
-  rows_.clear();
-  order_.clear();
+  // Gives the memory back: a reload of a smaller file should not keep the larger one's.
+  std::vector<std::unique_ptr<Row[]>>().swap(row_chunks_);
+  row_count_ = 0;
+  std::vector<std::unique_ptr<char16_t[]>>().swap(blocks_);
+  std::vector<std::array<uint32_t, kReportColumnCount>>().swap(long_ends_);
+  std::vector<uint32_t>().swap(order_);
+  std::vector<uint32_t>().swap(shown_);
+  std::vector<uint32_t>().swap(position_of_);
+  block_free_ = 0;
+  block_chars_ = 0;
+  next_entry_ = 1;
+  highest_key_ = -1;
   positions_valid_ = false;
 }
 
+char16_t* ReportList::Allocate(size_t chars, uint32_t& start) {
+  if (chars > block_free_) {
+    // A row never spans two blocks; one longer than a block gets a block of its own.
+    if (blocks_.size() >= (size_t{1} << (32 - kOffsetBits))) throw std::length_error("report viewer: too much text");
+    blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(std::max(chars, kBlockChars)));
+    block_chars_ += std::max(chars, kBlockChars);
+    block_free_ = chars > kBlockChars ? 0 : kBlockChars;
+    if (chars > kBlockChars) {
+      start = static_cast<uint32_t>((blocks_.size() - 1) << kOffsetBits);
+      return blocks_.back().get();
+    }
+  }
+  const size_t offset = kBlockChars - block_free_;
+  block_free_ -= chars;
+  start = static_cast<uint32_t>(((blocks_.size() - 1) << kOffsetBits) | offset);
+  return blocks_.back().get() + offset;
+}
+
 void ReportList::AddRow(uint32_t entry, TextView key, TextView value) {
+  // The key, then fields 1 to 8, each trimmed; a shorter line leaves the rest of its
+  // cells empty, and fields after the eighth are not shown.
+  std::array<TextView, kReportColumnCount> cells{};
+  cells[0] = key;
+  size_t start = 0, length = key.size();
+  bool more = true;
+  for (int column = 1; column < kReportColumnCount && more; ++column) {
+    size_t mark = value.find(u'>', start);
+    size_t end = mark == TextView::npos ? value.size() : mark;
+    cells[column] = TrimBlanks(value.substr(start, end - start));
+    length += cells[column].size();
+    more = mark != TextView::npos;
+    start = mark + 1;
+  }
+  if (length > UINT32_MAX) throw std::length_error("report viewer: entry too long");
   Row row;
   row.entry = entry;
-  row.text.reserve(key.size() + value.size());
-  row.bounds[0] = 0;
-  row.text += key;
-  row.bounds[1] = static_cast<uint32_t>(row.text.size());
-  // Fields 1 to 8, each trimmed; a shorter line leaves the rest of its cells empty,
-  // and fields after the eighth are not shown.
-  size_t start = 0;
-  bool more = true;
-  for (int column = 1; column < kReportColumnCount; ++column) {
-    if (more) {
-      size_t mark = value.find(u'>', start);
-      size_t end = mark == TextView::npos ? value.size() : mark;
-      row.text += TrimBlanks(value.substr(start, end - start));
-      more = mark != TextView::npos;
-      start = mark + 1;
-    }
-    row.bounds[column + 1] = static_cast<uint32_t>(row.text.size());
+  char16_t* out = Allocate(length, row.start);
+  std::array<uint32_t, kReportColumnCount> ends;
+  uint32_t at = 0;
+  for (int column = 0; column < kReportColumnCount; ++column) {
+    std::copy(cells[column].begin(), cells[column].end(), out + at);
+    at += static_cast<uint32_t>(cells[column].size());
+    ends[column] = at;
   }
-  rows_.push_back(std::move(row));
+  if (length < kLongRow) {
+    for (int column = 0; column < kReportColumnCount; ++column) row.ends[column] = static_cast<uint16_t>(ends[column]);
+  } else {
+    const uint32_t index = static_cast<uint32_t>(long_ends_.size());
+    long_ends_.push_back(ends);
+    row.ends = {};
+    row.ends[0] = static_cast<uint16_t>(index >> 16);
+    row.ends[1] = static_cast<uint16_t>(index & 0xFFFF);
+    row.ends[kReportColumnCount - 1] = kLongRow;
+  }
+  if ((row_count_ & (kRowChunk - 1)) == 0) {
+    // Records go in chunks too: growing never copies them, and a reload's records come
+    // to about their own size.
+    if (row_count_ >= UINT32_MAX) throw std::length_error("report viewer: too many rows");
+    row_chunks_.push_back(std::make_unique_for_overwrite<Row[]>(kRowChunk));
+  }
+  row_chunks_.back()[row_count_ & (kRowChunk - 1)] = row;
+  ++row_count_;
+  highest_key_ = std::max(highest_key_, WholeNumber(key));
 }
+
+TextView ReportList::CellOf(uint32_t id, int column) const {
+  const Row& row = RowOf(id);
+  const char16_t* text = blocks_[row.start >> kOffsetBits].get() + (row.start & (kBlockChars - 1));
+  uint32_t begin, end;
+  if (row.ends[kReportColumnCount - 1] != kLongRow) {
+    begin = column ? row.ends[column - 1] : 0;
+    end = row.ends[column];
+  } else {
+    const auto& ends = long_ends_[(uint32_t{row.ends[0]} << 16) | row.ends[1]];
+    begin = column ? ends[column - 1] : 0;
+    end = ends[column];
+  }
+  return TextView(text + begin, end - begin);
+}
+
+std::string ReportList::SortKeyOf(uint32_t row) const { return collation_->SortKey(CellOf(row, sort_column_)); }
 
 void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_path, const TextOf& text_of) {
   Clear();
@@ -77,8 +160,10 @@ void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_pa
       // Positions 1 to the upper bound; a position 0 is not read.
       const int64_t lower = array->lower_bound;
       const int64_t upper = lower + static_cast<int64_t>(array->items.size()) - 1;
+      if (upper > 0) row_chunks_.reserve(static_cast<size_t>(upper) / kRowChunk + 1);
       for (int64_t n = 1; n <= upper; ++n) {
         if (n < lower) throw common::AutomationError(9, u"Subscript out of range");
+        next_entry_ = static_cast<uint32_t>(n + 1);
         ini.SetKey(Value(Text(TrimBlanks(array->items[static_cast<size_t>(n - lower)]))));
         Text value = text_of(ini.GetValue());
         TextView trimmed = TrimBlanks(value);
@@ -103,27 +188,122 @@ void ReportList::SortBy(int column) {
 }
 
 void ReportList::ApplyOrder() {
-  order_.resize(rows_.size());
+  order_.resize(row_count_);
   std::iota(order_.begin(), order_.end(), 0u);
-  positions_valid_ = false;
-  if (!sorted_ || rows_.size() < 2) return;
-  std::vector<std::string> keys(rows_.size());
-  for (size_t i = 0; i < rows_.size(); ++i) {
-    const Row& row = rows_[i];
-    uint32_t begin = row.bounds[sort_column_], end = row.bounds[sort_column_ + 1];
-    keys[i] = collation_->SortKey(TextView(row.text).substr(begin, end - begin));
+  if (sorted_ && row_count_ >= 2) {
+    // Each row's key once, all in one buffer.
+    std::string keys;
+    std::vector<size_t> starts(row_count_ + 1);
+    for (uint32_t i = 0; i < row_count_; ++i) {
+      starts[i] = keys.size();
+      keys += SortKeyOf(i);
+    }
+    starts[row_count_] = keys.size();
+    auto key = [&](uint32_t i) { return std::string_view(keys).substr(starts[i], starts[i + 1] - starts[i]); };
+    // Equal texts keep the order in which they were read.
+    std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
   }
-  // Equal texts keep the order in which they were read.
-  std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+  ApplyFilter();
 }
 
-TextView ReportList::Cell(size_t position, int column) const {
-  const Row& row = rows_[order_[position]];
-  uint32_t begin = row.bounds[column], end = row.bounds[column + 1];
-  return TextView(row.text).substr(begin, end - begin);
+bool ReportList::Passes(uint32_t row, const TextMatcher& matcher) const {
+  for (int column = 0; column < kReportColumnCount; ++column)
+    if (matcher.In(CellOf(row, column))) return true;
+  return false;
 }
 
-Text ReportList::RowKey(size_t position) const { return u"key" + common::IntegerText(rows_[order_[position]].entry); }
+void ReportList::ApplyFilter() {
+  positions_valid_ = false;
+  if (filter_.empty()) {
+    std::vector<uint32_t>().swap(shown_);
+    return;
+  }
+  const TextMatcher matcher(filter_, false, false);
+  shown_.clear();
+  for (uint32_t row : order_)
+    if (Passes(row, matcher)) shown_.push_back(row);
+  shown_.shrink_to_fit();
+}
+
+void ReportList::SetFilter(TextView text) {
+  filter_ = Text(text);
+  ApplyFilter();
+}
+
+size_t ReportList::Append(std::span<const ReportEntry> entries) {
+  const size_t first_new = row_count_;
+  for (const ReportEntry& entry : entries) {
+    TextView key = TrimBlanks(entry.key);
+    const int64_t number = WholeNumber(key);
+    if (number >= 0 && number <= highest_key_) continue;  // the reload read it
+    const uint32_t n = next_entry_++;
+    TextView value = TrimBlanks(entry.value);
+    if (!value.empty()) AddRow(n, key, value);
+  }
+  std::vector<uint32_t> added(row_count_ - first_new);
+  std::iota(added.begin(), added.end(), static_cast<uint32_t>(first_new));
+  if (added.empty()) return 0;
+  positions_valid_ = false;
+  std::vector<uint32_t> added_shown;
+  if (!filter_.empty()) {
+    const TextMatcher matcher(filter_, false, false);
+    std::copy_if(added.begin(), added.end(), std::back_inserter(added_shown),
+                 [&](uint32_t row) { return Passes(row, matcher); });
+  }
+  if (!sorted_) {
+    order_.insert(order_.end(), added.begin(), added.end());
+    shown_.insert(shown_.end(), added_shown.begin(), added_shown.end());
+  } else {
+    // The new rows in their own order first (equal texts in the order read), then each
+    // one's place found by bisection with the keys of only the rows it is compared with.
+    std::vector<std::string> keys(added.size());
+    for (size_t i = 0; i < added.size(); ++i) keys[i] = SortKeyOf(added[i]);
+    auto key_of = [&](uint32_t row) -> const std::string& { return keys[row - first_new]; };
+    auto by_key = [&](uint32_t a, uint32_t b) { return key_of(a) < key_of(b); };
+    std::stable_sort(added.begin(), added.end(), by_key);
+    std::stable_sort(added_shown.begin(), added_shown.end(), by_key);
+    auto splice = [&](std::vector<uint32_t>& order, const std::vector<uint32_t>& rows) {
+      if (rows.empty()) return;
+      const size_t old_size = order.size();
+      std::vector<size_t> places(rows.size());
+      size_t low = 0;
+      for (size_t i = 0; i < rows.size(); ++i) {
+        size_t high = old_size;
+        while (low < high) {  // the first row whose text sorts after the new one
+          size_t mid = low + (high - low) / 2;
+          if (key_of(rows[i]) < SortKeyOf(order[mid])) high = mid; else low = mid + 1;
+        }
+        places[i] = low;
+      }
+      // One pass from the back: each old row moves up by the new rows placed before it.
+      order.resize(old_size + rows.size());
+      size_t from = old_size, to = order.size();
+      for (size_t i = rows.size(); i-- > 0;) {
+        while (from > places[i]) order[--to] = order[--from];
+        order[--to] = rows[i];
+      }
+    };
+    splice(order_, added);
+    splice(shown_, added_shown);
+  }
+  return filter_.empty() ? added.size() : added_shown.size();
+}
+
+size_t ReportList::Find(TextView what, size_t from, const FindOptions& options) const {
+  const std::vector<uint32_t>& order = shown();
+  const size_t n = order.size();
+  if (what.empty() || n == 0) return kNotFound;
+  const TextMatcher matcher(what, options.match_case, options.whole_word);
+  // Without a start, the first row tried is the first (last) one: start just before it.
+  size_t at = from < n ? from : (options.down ? n - 1 : 0);
+  for (size_t tried = 0; tried < n; ++tried) {
+    at = options.down ? (at + 1 == n ? 0 : at + 1) : (at == 0 ? n - 1 : at - 1);
+    if (Passes(order[at], matcher)) return at;
+  }
+  return kNotFound;
+}
+
+Text ReportList::RowKey(size_t position) const { return u"key" + common::IntegerText(RowOf(shown()[position]).entry); }
 
 Text ReportList::CopyText(std::span<const size_t> positions) const {
   Text out;
@@ -139,11 +319,22 @@ Text ReportList::CopyText(std::span<const size_t> positions) const {
 
 size_t ReportList::PositionOfRow(uint32_t row_id) const {
   if (!positions_valid_) {
-    position_of_.assign(order_.size(), 0);
-    for (size_t p = 0; p < order_.size(); ++p) position_of_[order_[p]] = static_cast<uint32_t>(p);
+    const std::vector<uint32_t>& order = shown();
+    position_of_.assign(row_count_, UINT32_MAX);
+    for (size_t p = 0; p < order.size(); ++p) position_of_[order[p]] = static_cast<uint32_t>(p);
     positions_valid_ = true;
   }
-  return position_of_[row_id];
+  const uint32_t position = position_of_[row_id];
+  return position == UINT32_MAX ? kNotFound : position;
+}
+
+size_t ReportList::MemoryBytes() const {
+  size_t bytes = sizeof(*this) + row_chunks_.size() * kRowChunk * sizeof(Row) + row_chunks_.capacity() * sizeof(row_chunks_[0]) + blocks_.capacity() * sizeof(blocks_[0]) +
+                 long_ends_.capacity() * sizeof(long_ends_[0]) +
+                 (order_.capacity() + shown_.capacity() + position_of_.capacity()) * sizeof(uint32_t) +
+                 filter_.capacity() * sizeof(char16_t);
+  bytes += block_chars_ * sizeof(char16_t);
+  return bytes;
 }
 
 void LoadDebugInfoInwindow(ReportList& list, const component::ReportSource& source) {

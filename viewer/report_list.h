@@ -1,11 +1,16 @@
 #pragma once
 // The rows of the report viewer (frmVELKDebuggerA, list lvDebugInfo): the reload
-// from the report file through the INI file handler, the nine columns, and the
-// ascending text sort by a clicked column. The window shows these rows through a
-// virtual list, so a reload of many entries costs no list-control work per row.
+// from the report file through the INI file handler, the nine columns, the
+// ascending text sort by a clicked column, the filter, Find, and rows added while
+// the report file grows. The window shows these rows through a virtual list, so a
+// reload of many entries costs no list-control work per row.
+//
+// A report file may hold a million entries, so a row costs no heap block of its own:
+// the texts of all rows live in large shared blocks and a row is a small fixed record.
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,7 +27,22 @@ namespace viewer {
 using common::Text;
 using common::TextView;
 
+class TextMatcher;
+
 inline constexpr int kReportColumnCount = 9;
+inline constexpr size_t kNotFound = static_cast<size_t>(-1);
+
+// One "key=value" of the report section, as read (ReportList::Append trims it).
+struct ReportEntry {
+  Text key;
+  Text value;
+};
+
+struct FindOptions {
+  bool match_case = false;
+  bool whole_word = false;
+  bool down = true;
+};
 
 struct ReportColumn {
   const char16_t* header;
@@ -77,31 +97,82 @@ class ReportList {
   bool sorted() const { return sorted_; }
   int sort_column() const { return sort_column_; }
 
-  size_t size() const { return rows_.size(); }
+  // Rows shown (those that pass the filter), and rows held.
+  size_t size() const { return shown().size(); }
+  size_t total() const { return row_count_; }
+
+  // Shows only the rows of which some cell contains `text`, letter case aside (as
+  // FoldCase folds it). Empty text shows every row. Stays on through reloads, sorts
+  // and appends.
+  void SetFilter(TextView text);
+  const Text& filter() const { return filter_; }
+
+  // Rows for entries read after the last reload, each made as the reload makes one;
+  // the position numbers go on from the last one used. An entry whose key is a whole
+  // number not above the highest such key held was read already and is skipped. New
+  // rows take their place in the sort order (after equal texts). Returns the number
+  // of new rows shown.
+  size_t Append(std::span<const ReportEntry> entries);
+
+  // The next shown row after `from` (before it when searching up) with a cell that
+  // contains `what`, going round past the end so that `from` itself comes last;
+  // kNotFound starts at the first (last) row. kNotFound when nothing matches.
+  size_t Find(TextView what, size_t from, const FindOptions& options) const;
+
   // By position in the list as shown (sorted when sorting is on).
-  TextView Cell(size_t position, int column) const;
+  TextView Cell(size_t position, int column) const { return CellOf(shown()[position], column); }
   Text RowKey(size_t position) const;  // "key" followed by the entry's position number
   // The rows at `positions` as text: cells separated by tabs, rows ended by CR LF.
   Text CopyText(std::span<const size_t> positions) const;
 
   // A stable identity of the row at a position, and the position of a row (to keep
-  // the selection on the same rows when the order changes).
-  uint32_t RowIdAt(size_t position) const { return order_[position]; }
+  // the selection on the same rows when the order changes); kNotFound for a row that
+  // the filter hides.
+  uint32_t RowIdAt(size_t position) const { return shown()[position]; }
   size_t PositionOfRow(uint32_t row_id) const;
 
+  // Bytes held by the rows, their texts and orders (capacity, not just use).
+  size_t MemoryBytes() const;
+
  private:
+  // Cell k of a row ends at ends[k] in the row's text, which starts at `start`: the
+  // block in the high bits, the offset within it in the low kOffsetBits. A row whose
+  // text is too long for 16-bit ends has ends[8] == kLongRow and keeps its ends in
+  // long_ends_ at the index held in ends[0] and ends[1].
   struct Row {
-    uint32_t entry;                                  // n of the row key
-    Text text;                                       // the nine cells, one after another
-    std::array<uint32_t, kReportColumnCount + 1> bounds;  // cell k is text[bounds[k], bounds[k+1])
+    uint32_t entry;  // n of the row key
+    uint32_t start;
+    std::array<uint16_t, kReportColumnCount> ends;
   };
+  static constexpr uint32_t kOffsetBits = 20;
+  static constexpr size_t kBlockChars = size_t{1} << kOffsetBits;
+  static constexpr uint16_t kLongRow = 0xFFFF;
+  static constexpr size_t kRowChunk = size_t{1} << 16;
+
+  const Row& RowOf(uint32_t id) const { return row_chunks_[id / kRowChunk][id % kRowChunk]; }
+
+  const std::vector<uint32_t>& shown() const { return filter_.empty() ? order_ : shown_; }
+  TextView CellOf(uint32_t row, int column) const;
+  std::string SortKeyOf(uint32_t row) const;
+  bool Passes(uint32_t row, const TextMatcher& matcher) const;
+  char16_t* Allocate(size_t chars, uint32_t& start);
   void AddRow(uint32_t entry, TextView key, TextView value);
   void ApplyOrder();
+  void ApplyFilter();
 
   const TextCollation* collation_;
-  std::vector<Row> rows_;         // in the order read
-  std::vector<uint32_t> order_;   // row index at each position
-  mutable std::vector<uint32_t> position_of_;  // inverse of order_, built on demand
+  std::vector<std::unique_ptr<Row[]>> row_chunks_;          // kRowChunk records each, in the order read
+  size_t row_count_ = 0;
+  std::vector<std::unique_ptr<char16_t[]>> blocks_;         // the rows' texts
+  size_t block_free_ = 0;                                   // chars left in the last block
+  size_t block_chars_ = 0;                                  // chars of all blocks
+  std::vector<std::array<uint32_t, kReportColumnCount>> long_ends_;
+  std::vector<uint32_t> order_;   // every row, sorted when sorting is on
+  std::vector<uint32_t> shown_;   // the rows of order_ that pass the filter (when there is one)
+  Text filter_;
+  uint32_t next_entry_ = 1;       // the position number of the next entry read
+  int64_t highest_key_ = -1;      // the highest whole-number key held, -1 for none
+  mutable std::vector<uint32_t> position_of_;  // inverse of shown(), built on demand
   mutable bool positions_valid_ = false;
   bool sorted_ = false;
   int sort_column_ = 0;

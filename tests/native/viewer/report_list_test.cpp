@@ -1,4 +1,5 @@
-// The report viewer's rows: the reload through the INI file handler, and sorting.
+// The report viewer's rows: the reload through the INI file handler, sorting, the
+// filter, Find, and rows appended as the report file grows.
 #include <gtest/gtest.h>
 
 #include "component/debugger_commands.h"
@@ -166,6 +167,138 @@ TEST_F(ReportReload, EqualTextsKeepTheirOrderAmongManyRows) {
   list.SortBy(2);  // all different: the order of the numbers
   list.SortBy(1);
   EXPECT_EQ(Column(0), expected);
+}
+
+TEST_F(ReportReload, FilterShowsRowsWithACellThatHoldsTheTextLetterCaseAside) {
+  Entry(u"0", u"Ledger > Άλφα > Desk");
+  Entry(u"1", u"Other > straße > y");
+  Entry(u"2", u"ledger > STRASSE");
+  Entry(u"3", u"Zeta > ÜBER > LEDGER");
+  Reload();
+  const struct {
+    const char16_t* filter;
+    Texts keys;
+  } cases[] = {
+      {u"LEDGER", {u"0", u"2", u"3"}},
+      {u"άλφα", {u"0"}},               // Greek with its accent, small to capital
+      {u"über", {u"3"}},               // Latin-1
+      {u"STRAßE", {u"1"}},             // folding is per code unit: ß is no "SS"
+      {u"3", {u"3"}},                  // the key column too
+      {u"gerDe", {}},                  // a match never runs from one cell into the next
+      {u"", {u"0", u"1", u"2", u"3"}},
+  };
+  for (const auto& c : cases) {
+    list.SetFilter(c.filter);
+    EXPECT_EQ(Column(0), c.keys) << common::ToUtf8(c.filter);
+    EXPECT_EQ(list.total(), 4u);
+  }
+
+  list.SetFilter(u"D");  // stays on through sorting and reloads
+  EXPECT_EQ(list.size(), 3u);
+  EXPECT_EQ(list.PositionOfRow(1), viewer::kNotFound);  // "straße" is hidden
+  EXPECT_EQ(list.PositionOfRow(3), 2u);
+  list.SortBy(1);
+  EXPECT_EQ(Column(1), (Texts{u"Ledger", u"ledger", u"Zeta"}));
+  EXPECT_EQ(list.RowKey(1), u"key3");
+  Entry(u"4", u"Alpha");
+  Entry(u"5", u"Bravo");
+  Reload();
+  EXPECT_EQ(list.filter(), u"D");
+  EXPECT_EQ(Column(1), (Texts{u"Ledger", u"ledger", u"Zeta"}));
+  EXPECT_EQ(list.total(), 6u);
+  const size_t rows[] = {0};
+  EXPECT_EQ(list.CopyText(rows), u"0\tLedger\tΆλφα\tDesk\t\t\t\t\t\r\n");
+}
+
+TEST_F(ReportReload, FindGoesRoundFromTheRowAfterTheStart) {
+  Entry(u"0", u"alpha > Beta_x > gamma");
+  Entry(u"1", u"ALPHABET > q");
+  Entry(u"2", u"delta > alpha");
+  Entry(u"3", u"omega > z");
+  Reload();
+  const size_t none = viewer::kNotFound;
+  const struct {
+    const char16_t* what;
+    size_t from;
+    viewer::FindOptions options;
+    size_t found;
+  } cases[] = {
+      {u"alpha", none, {}, 0},
+      {u"alpha", 0, {}, 1},
+      {u"alpha", 2, {}, 0},                       // round past the end
+      {u"alpha", none, {.down = false}, 2},
+      {u"alpha", 0, {.down = false}, 2},          // round past the start
+      {u"alpha", 2, {.down = false}, 1},
+      {u"omega", 3, {}, 3},                       // the start itself comes last
+      {u"ALPHA", 0, {.match_case = true}, 1},
+      {u"Alpha", none, {.match_case = true}, none},
+      {u"alpha", 0, {.whole_word = true}, 2},     // not in "ALPHABET"
+      {u"beta", none, {.whole_word = true}, none}, // '_' belongs to the word
+      {u"gamma", none, {.whole_word = true}, 0},  // a cell's end bounds the word
+      {u"a > b", none, {}, none},                 // the marks are not in the cells
+      {u"", none, {}, none},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(list.Find(c.what, c.from, c.options), c.found)
+        << common::ToUtf8(c.what) << " from " << c.from << (c.options.down ? " down" : " up");
+  list.SetFilter(u"alpha");  // positions among the rows shown
+  EXPECT_EQ(list.Find(u"delta", none, {}), 2u);
+  EXPECT_EQ(list.Find(u"omega", none, {}), none);
+}
+
+TEST_F(ReportReload, AppendedEntriesJoinInTheirPlace) {
+  Entry(u"0", u"b > one");
+  Entry(u"1", u"");  // no row, but position 2 is taken
+  Entry(u"2", u"d > three");
+  Reload();
+  list.SortBy(1);
+  const viewer::ReportEntry more[] = {{u" 2 ", u"x > read already"}, {u"3", u" b > four "}, {u"4", u"  "},
+                                      {u"5", u"a > six"}, {u"note", u"c > seven"}, {u"3", u"z > again"}};
+  EXPECT_EQ(list.Append(more), 3u);
+  EXPECT_EQ(Column(0), (Texts{u"5", u"0", u"3", u"note", u"2"}));  // after the equal "b" read before
+  EXPECT_EQ(Column(2), (Texts{u"six", u"one", u"four", u"seven", u"three"}));
+  Texts keys;
+  for (size_t i = 0; i < list.size(); ++i) keys.push_back(list.RowKey(i));
+  EXPECT_EQ(keys, (Texts{u"key6", u"key1", u"key4", u"key7", u"key3"}));
+
+  list.SetFilter(u"B");
+  const viewer::ReportEntry filtered[] = {{u"9", u"b > nine"}, {u"10", u"c > ten"}};
+  EXPECT_EQ(list.Append(filtered), 1u);
+  EXPECT_EQ(Column(0), (Texts{u"0", u"3", u"9"}));
+  EXPECT_EQ(list.total(), 7u);
+  list.SetFilter(u"");
+  EXPECT_EQ(Column(0), (Texts{u"5", u"0", u"3", u"9", u"note", u"10", u"2"}));
+  EXPECT_EQ(list.PositionOfRow(6), 5u);  // "10", the row added last
+
+  ReportList unsorted;  // read order: at the end
+  unsorted.SetFilter(u"b");
+  const viewer::ReportEntry three[] = {{u"7", u"b"}, {u"3", u"b"}, {u"8", u"a"}};
+  EXPECT_EQ(unsorted.Append(three), 1u);  // 3 is below 7: taken as read already
+  EXPECT_EQ(unsorted.RowKey(0), u"key1");
+  unsorted.SetFilter(u"");
+  EXPECT_EQ(unsorted.RowKey(1), u"key2");
+}
+
+TEST(ReportRows, LongEntriesKeepTheirCells) {
+  // One too long for 16-bit cell ends, one longer than a text block, and short ones
+  // around them that share blocks.
+  const Text wide(70000, u'w'), huge((size_t{1} << 20) + 5, u'h');
+  const viewer::ReportEntry entries[] = {{u"0", u"a > b"},
+                                         {u"1", u"x > " + wide + u" > y"},
+                                         {u"2", huge + u" > tail"},
+                                         {u"3", u"c > d"}};
+  ReportList list;
+  ASSERT_EQ(list.Append(entries), 4u);
+  EXPECT_EQ(list.Cell(0, 2), u"b");
+  EXPECT_EQ(list.Cell(1, 1), u"x");
+  EXPECT_EQ(list.Cell(1, 2), wide);
+  EXPECT_EQ(list.Cell(1, 3), u"y");
+  EXPECT_EQ(list.Cell(2, 1), huge);
+  EXPECT_EQ(list.Cell(2, 2), u"tail");
+  EXPECT_EQ(list.Cell(3, 0), u"3");
+  EXPECT_EQ(list.Cell(3, 2), u"d");
+  list.SetFilter(u"TAIL");
+  EXPECT_EQ(list.RowKey(0), u"key3");
 }
 
 // What the report-file sink wrote, read back with the real INI engine.
