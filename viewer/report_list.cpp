@@ -7,6 +7,7 @@
 
 #include "component/platform.h"
 #include "settings/catalog.h"
+#include "tolvex/ini/ini_text.h"
 #include "viewer/text_search.h"
 
 namespace viewer {
@@ -61,7 +62,8 @@ void ReportList::Clear() {
   block_free_ = 0;
   block_chars_ = 0;
   next_entry_ = 1;
-  highest_key_ = -1;
+  std::vector<uint64_t>().swap(numbers_read_);
+  std::unordered_set<Text>().swap(other_keys_read_);
   positions_valid_ = false;
 }
 
@@ -127,7 +129,20 @@ void ReportList::AddRow(uint32_t entry, TextView key, TextView value) {
   }
   row_chunks_.back()[row_count_ & (kRowChunk - 1)] = row;
   ++row_count_;
-  highest_key_ = std::max(highest_key_, WholeNumber(key));
+}
+
+bool ReportList::TakeKey(TextView key) {
+  constexpr int64_t kNumberBits = int64_t{1} << 26;  // up to 8 MB of bits
+  const int64_t number = WholeNumber(key);
+  if (number >= 0 && number < kNumberBits && (key.size() == 1 || key[0] != u'0')) {
+    const auto word = static_cast<size_t>(number / 64);
+    if (word >= numbers_read_.size()) numbers_read_.resize(word + 1);
+    const uint64_t bit = uint64_t{1} << (number % 64);
+    if (numbers_read_[word] & bit) return false;
+    numbers_read_[word] |= bit;
+    return true;
+  }
+  return other_keys_read_.insert(tolvex::ini::FoldName(key)).second;
 }
 
 TextView ReportList::CellOf(uint32_t id, int column) const {
@@ -169,7 +184,7 @@ void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_pa
         TextView trimmed = TrimBlanks(value);
         if (trimmed.empty()) continue;
         Text key = text_of(ini.Key());
-        AddRow(static_cast<uint32_t>(n), TrimBlanks(key), trimmed);
+        if (TakeKey(TrimBlanks(key))) AddRow(static_cast<uint32_t>(n), TrimBlanks(key), trimmed);
       }
     }
   } catch (...) {
@@ -230,16 +245,30 @@ void ReportList::SetFilter(TextView text) {
   ApplyFilter();
 }
 
+void ReportList::AddEntry(const ReportEntry& entry) {
+  TextView key = TrimBlanks(entry.key);
+  if (!TakeKey(key)) return;
+  const uint32_t n = next_entry_++;
+  TextView value = TrimBlanks(entry.value);
+  if (!value.empty()) AddRow(n, key, value);
+}
+
+void ReportList::Reload(const std::function<void(const Add&)>& read) {
+  Clear();
+  try {
+    read([this](std::vector<ReportEntry>&& entries) {
+      for (const ReportEntry& entry : entries) AddEntry(entry);
+    });
+  } catch (...) {
+    ApplyOrder();
+    throw;
+  }
+  ApplyOrder();
+}
+
 size_t ReportList::Append(std::span<const ReportEntry> entries) {
   const size_t first_new = row_count_;
-  for (const ReportEntry& entry : entries) {
-    TextView key = TrimBlanks(entry.key);
-    const int64_t number = WholeNumber(key);
-    if (number >= 0 && number <= highest_key_) continue;  // the reload read it
-    const uint32_t n = next_entry_++;
-    TextView value = TrimBlanks(entry.value);
-    if (!value.empty()) AddRow(n, key, value);
-  }
+  for (const ReportEntry& entry : entries) AddEntry(entry);
   std::vector<uint32_t> added(row_count_ - first_new);
   std::iota(added.begin(), added.end(), static_cast<uint32_t>(first_new));
   if (added.empty()) return 0;
@@ -332,7 +361,7 @@ size_t ReportList::MemoryBytes() const {
   size_t bytes = sizeof(*this) + row_chunks_.size() * kRowChunk * sizeof(Row) + row_chunks_.capacity() * sizeof(row_chunks_[0]) + blocks_.capacity() * sizeof(blocks_[0]) +
                  long_ends_.capacity() * sizeof(long_ends_[0]) +
                  (order_.capacity() + shown_.capacity() + position_of_.capacity()) * sizeof(uint32_t) +
-                 filter_.capacity() * sizeof(char16_t);
+                 filter_.capacity() * sizeof(char16_t) + numbers_read_.capacity() * sizeof(uint64_t);
   bytes += block_chars_ * sizeof(char16_t);
   return bytes;
 }

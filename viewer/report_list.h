@@ -13,6 +13,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "common/text.h"
@@ -89,6 +90,13 @@ class ReportList {
   // "DebuggerAReport" whose trimmed value is not empty. A failure stops the reload and
   // is raised; the rows added before it stay (in sort order while sorting is on).
   void Reload(outside::IniFileHandler& ini, const Text& report_file_path, const TextOf& text_of);
+  // The same from entries read straight from the report file: removes every row, then
+  // `read` hands the entries over in batches through the Add it gets, each taken as
+  // Append takes one (so of two entries with one key the first counts, as the handler
+  // reads them). Sorted once at the end; a failure is raised with the rows read before
+  // it kept.
+  using Add = std::function<void(std::vector<ReportEntry>&&)>;
+  void Reload(const std::function<void(const Add&)>& read);
   void Clear();
 
   // A header click: sorting on, by `column` (0 is "ID"), ascending. Stays on through
@@ -108,8 +116,8 @@ class ReportList {
   const Text& filter() const { return filter_; }
 
   // Rows for entries read after the last reload, each made as the reload makes one;
-  // the position numbers go on from the last one used. An entry whose key is a whole
-  // number not above the highest such key held was read already and is skipped. New
+  // the position numbers go on from the last one used. An entry whose key was read
+  // already is skipped (of two entries with one key the first counts). New
   // rows take their place in the sort order (after equal texts). Returns the number
   // of new rows shown.
   size_t Append(std::span<const ReportEntry> entries);
@@ -157,6 +165,9 @@ class ReportList {
   bool Passes(uint32_t row, const TextMatcher& matcher) const;
   char16_t* Allocate(size_t chars, uint32_t& start);
   void AddRow(uint32_t entry, TextView key, TextView value);
+  void AddEntry(const ReportEntry& entry);
+  // False when the key was read already; holds it from now on.
+  bool TakeKey(TextView key);
   void ApplyOrder();
   void ApplyFilter();
 
@@ -171,7 +182,10 @@ class ReportList {
   std::vector<uint32_t> shown_;   // the rows of order_ that pass the filter (when there is one)
   Text filter_;
   uint32_t next_entry_ = 1;       // the position number of the next entry read
-  int64_t highest_key_ = -1;      // the highest whole-number key held, -1 for none
+  // The keys read: whole numbers in plain decimal as bits, any other key by its folded
+  // text, as the INI file handler compares names.
+  std::vector<uint64_t> numbers_read_;
+  std::unordered_set<Text> other_keys_read_;
   mutable std::vector<uint32_t> position_of_;  // inverse of shown(), built on demand
   mutable bool positions_valid_ = false;
   bool sorted_ = false;

@@ -272,11 +272,12 @@ TEST_F(ReportReload, AppendedEntriesJoinInTheirPlace) {
 
   ReportList unsorted;  // read order: at the end
   unsorted.SetFilter(u"b");
-  const viewer::ReportEntry three[] = {{u"7", u"b"}, {u"3", u"b"}, {u"8", u"a"}};
-  EXPECT_EQ(unsorted.Append(three), 1u);  // 3 is below 7: taken as read already
-  EXPECT_EQ(unsorted.RowKey(0), u"key1");
-  unsorted.SetFilter(u"");
+  const viewer::ReportEntry four[] = {{u"7", u"b"}, {u"3", u"b"}, {u"8", u"a"}, {u"07", u"b"}, {u"7", u"b again"}};
+  EXPECT_EQ(unsorted.Append(four), 3u);  // 3 after 7 and "07" are keys of their own; the second 7 is not
   EXPECT_EQ(unsorted.RowKey(1), u"key2");
+  unsorted.SetFilter(u"");
+  EXPECT_EQ(unsorted.RowKey(2), u"key3");
+  EXPECT_EQ(unsorted.size(), 4u);
 }
 
 TEST(ReportRows, LongEntriesKeepTheirCells) {
