@@ -1,10 +1,13 @@
 #include "windows/report_viewer_window.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
+#include <string>
 
 #include "component/error_report.h"
+#include "windows/text_prompt.h"
 #include "winkit/module.h"
 #include "winkit/wide_text.h"
 
@@ -24,6 +27,26 @@ using winkit::Wide;
 
 bool KeyIsDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
+constexpr UINT_PTR kFollowTimer = 1;
+// The message by which the Find dialog talks to its owner.
+UINT FindMessage() {
+  static const UINT message = RegisterWindowMessageW(FINDMSGSTRINGW);
+  return message;
+}
+
+const char16_t* CommandName(int command) {
+  switch (command) {
+    case kCommandCopy: return u"Copy";
+    case kCommandSelectAll: return u"SelectAll";
+    case kCommandFind: return u"Find";
+    case kCommandFilter: return u"Filter";
+    case kCommandFollow: return u"Follow";
+    default: return u"LoadDebugInfoInwindow";
+  }
+}
+
+std::wstring Decimal(size_t n) { return std::to_wstring(n); }
+
 }  // namespace
 
 std::string LocaleCollation::SortKey(TextView text) const {
@@ -39,7 +62,10 @@ std::string LocaleCollation::SortKey(TextView text) const {
   return key;
 }
 
-ReportViewerWindow::~ReportViewerWindow() { DestroyUnheard(window_); }
+ReportViewerWindow::~ReportViewerWindow() {
+  if (find_keys_) UnhookWindowsHookEx(find_keys_);
+  DestroyUnheard(window_);
+}
 
 void ReportViewerWindow::Load() {
   if (window_) return;
@@ -107,9 +133,18 @@ void ReportViewerWindow::ClearList() {
   ShowRows({}, -1);
 }
 
+// A report file the INI engine wrote is read straight from disk; any other through the
+// INI file handler, as the report-file sink wrote it.
 void ReportViewerWindow::LoadDebugInfoInwindow() {
+  outside::Require(source_.ini_handler);  // the reload's handler: none is an error either way
+  const std::wstring path(source_.report_file_path.begin(), source_.report_file_path.end());
   try {
-    viewer::LoadDebugInfoInwindow(rows_, source_);
+    bool whole = false;
+    rows_.Reload([&](const viewer::ReportList::Add& add) { whole = watch_.ReadWhole(path, add); });
+    if (!whole) {
+      watch_.MarkRead(path);
+      viewer::LoadDebugInfoInwindow(rows_, source_);
+    }
   } catch (...) {
     ShowRows({}, -1);
     throw;
@@ -143,6 +178,22 @@ void ReportViewerWindow::ShowRows(const std::vector<uint32_t>& selected, int foc
   }
   SendMessageW(list_view_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_view_, nullptr, TRUE);
+  UpdateCaption();
+}
+
+void ReportViewerWindow::UpdateCaption() {
+  std::wstring caption = kReportViewerCaption;
+  if (!rows_.filter().empty()) {
+    const Text& filter = rows_.filter();
+    caption += L" - filter: " + std::wstring(filter.begin(), filter.end()) + L" (" + Decimal(rows_.size()) + L" of " +
+               Decimal(rows_.total()) + L")";
+  }
+  SetWindowTextW(window_, caption.c_str());
+}
+
+int ReportViewerWindow::FocusedPosition() const {
+  auto focused = static_cast<int>(SendMessageW(list_view_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  return focused >= 0 && static_cast<size_t>(focused) < rows_.size() ? focused : -1;
 }
 
 void ReportViewerWindow::ClearSingleSelection() {
@@ -166,11 +217,246 @@ std::vector<uint32_t> ReportViewerWindow::SelectedRows() const {
 
 void ReportViewerWindow::SortBy(int column) {
   std::vector<uint32_t> selected = SelectedRows();
-  int focused = static_cast<int>(SendMessageW(list_view_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-  int focused_row = -1;
-  if (focused >= 0 && static_cast<size_t>(focused) < rows_.size()) focused_row = static_cast<int>(rows_.RowIdAt(focused));
+  int focused = FocusedPosition();
+  int focused_row = focused >= 0 ? static_cast<int>(rows_.RowIdAt(focused)) : -1;
   rows_.SortBy(column);
   ShowRows(selected, focused_row);
+}
+
+void ReportViewerWindow::SelectOnly(size_t position) {
+  SendMessageW(list_view_, WM_SETREDRAW, FALSE, 0);
+  for (uint32_t row : SelectedRows()) {  // one by one: cheap for the few rows a search leaves selected
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageW(list_view_, LVM_SETITEMSTATE, rows_.PositionOfRow(row), reinterpret_cast<LPARAM>(&none));
+  }
+  LVITEMW item{};
+  item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(list_view_, LVM_SETITEMSTATE, position, reinterpret_cast<LPARAM>(&item));
+  SendMessageW(list_view_, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(position));
+  SendMessageW(list_view_, LVM_ENSUREVISIBLE, position, FALSE);
+  SendMessageW(list_view_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_view_, nullptr, TRUE);
+}
+
+void ReportViewerWindow::OpenFindDialog() {
+  if (find_dialog_) {
+    SetFocus(find_dialog_);
+    return;
+  }
+  find_.lStructSize = sizeof find_;
+  find_.hwndOwner = window_;
+  find_.lpstrFindWhat = find_text_;
+  find_.wFindWhatLen = static_cast<WORD>(std::size(find_text_));
+  if (!find_.Flags) find_.Flags = FR_DOWN;
+  find_.Flags &= FR_DOWN | FR_MATCHCASE | FR_WHOLEWORD;
+  find_dialog_ = FindTextW(&find_);
+  if (!find_dialog_) RaiseLastWindowError(u"Cannot open the Find dialog");
+  if (!find_keys_) find_keys_ = SetWindowsHookExW(WH_GETMESSAGE, &FindDialogKeys, nullptr, GetCurrentThreadId());
+}
+
+LRESULT CALLBACK ReportViewerWindow::FindDialogKeys(int code, WPARAM wparam, LPARAM lparam) {
+  auto& message = *reinterpret_cast<MSG*>(lparam);
+  if (code == HC_ACTION && wparam == PM_REMOVE && message.hwnd && message.message >= WM_KEYFIRST &&
+      message.message <= WM_KEYLAST) {
+    // A find dialog is a dialog-class window owned by a viewer.
+    HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    HWND owner = root ? GetWindow(root, GW_OWNER) : nullptr;
+    wchar_t name[32] = {};
+    if (owner && GetClassNameW(owner, name, 32) && wcscmp(name, kReportViewerClass) == 0 &&
+        GetClassNameW(root, name, 32) && wcscmp(name, L"#32770") == 0 && IsDialogMessageW(root, &message))
+      message.message = WM_NULL;
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+void ReportViewerWindow::OnFindMessage(const FINDREPLACEW& find) {
+  if (find.Flags & FR_DIALOGTERM) {
+    find_dialog_ = nullptr;
+    if (find_keys_) UnhookWindowsHookEx(find_keys_);
+    find_keys_ = nullptr;
+    return;
+  }
+  if (find.Flags & FR_FINDNEXT) component::RunTrapped(boxes_, u"Find", [&] { FindNext(find.Flags & FR_DOWN); });
+}
+
+void ReportViewerWindow::FindNext(bool down) {
+  const Text what(winkit::TextOf(find_text_));
+  if (what.empty()) {
+    OpenFindDialog();
+    return;
+  }
+  viewer::FindOptions options;
+  options.match_case = find_.Flags & FR_MATCHCASE;
+  options.whole_word = find_.Flags & FR_WHOLEWORD;
+  options.down = down;
+  const int focused = FocusedPosition();
+  size_t found = rows_.Find(what, focused >= 0 ? static_cast<size_t>(focused) : viewer::kNotFound, options);
+  if (found == viewer::kNotFound) {
+    const std::wstring text = L"Cannot find \"" + std::wstring(find_text_) + L"\".";
+    MessageBoxW(find_dialog_ ? find_dialog_ : window_, text.c_str(), kReportViewerCaption, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  SelectOnly(found);
+}
+
+void ReportViewerWindow::PromptForFilter() {
+  const Text current = rows_.filter();
+  std::optional<Text> filter = PromptForText(window_, L"Filter", L"Show only the rows that contain:", current);
+  ApplyFilter(filter ? *filter : Text());  // Escape shows every row again
+}
+
+void ReportViewerWindow::ApplyFilter(TextView text) {
+  rows_.SetFilter(text);
+  ShowRows({}, -1);
+}
+
+void ReportViewerWindow::SetFollowing(bool on) {
+  if (on == following_) return;
+  if (!on) {
+    KillTimer(window_, kFollowTimer);
+    watch_.Stop();
+    following_ = false;
+    return;
+  }
+  watch_.Start();
+  if (!SetTimer(window_, kFollowTimer, kFollowIntervalMs, nullptr)) {
+    watch_.Stop();
+    RaiseLastWindowError(u"Cannot start following the report file");
+  }
+  following_ = true;
+  FollowStep();  // what came since the last reload
+}
+
+void ReportViewerWindow::FollowStep() {
+  if (!following_) return;
+  if (!watch_.watching()) {  // the report file moved to a folder that cannot be watched
+    SetFollowing(false);
+    return;
+  }
+  if (!watch_.LookIsDue()) return;
+  std::vector<viewer::ReportEntry> entries;
+  switch (watch_.ReadAdded(entries)) {
+    case ReportFileWatch::Look::kReplaced:
+      LoadDebugInfoInwindow();
+      break;
+    case ReportFileWatch::Look::kAdded:
+      AppendRows(entries);
+      break;
+    case ReportFileWatch::Look::kNothingNew:
+      break;
+  }
+}
+
+// New rows keep the selection, the focus and the first row shown where they were, unless
+// the last row was in view: then the new last row is.
+void ReportViewerWindow::AppendRows(const std::vector<viewer::ReportEntry>& entries) {
+  const size_t before = rows_.size();
+  const auto top = static_cast<size_t>(SendMessageW(list_view_, LVM_GETTOPINDEX, 0, 0));
+  const auto per_page = static_cast<size_t>(SendMessageW(list_view_, LVM_GETCOUNTPERPAGE, 0, 0));
+  const bool last_in_view = before == 0 || top + per_page >= before;
+  const uint32_t top_row = before ? rows_.RowIdAt(std::min(top, before - 1)) : 0;
+  std::vector<size_t> old_positions;
+  std::vector<uint32_t> selected;
+  int position = -1;
+  while ((position = static_cast<int>(
+              SendMessageW(list_view_, LVM_GETNEXTITEM, position, MAKELPARAM(LVNI_SELECTED, 0)))) >= 0 &&
+         static_cast<size_t>(position) < before) {
+    old_positions.push_back(static_cast<size_t>(position));
+    selected.push_back(rows_.RowIdAt(position));
+  }
+  const int focused = FocusedPosition();
+  const int focused_row = focused >= 0 ? static_cast<int>(rows_.RowIdAt(focused)) : -1;
+
+  const size_t added = rows_.Append(entries);
+  if (added == 0) {
+    UpdateCaption();  // the counts of a filter
+    return;
+  }
+  SendMessageW(list_view_, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list_view_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+  if (rows_.sorted()) {  // rows moved: the selection and focus go with them
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    for (size_t old : old_positions) SendMessageW(list_view_, LVM_SETITEMSTATE, old, reinterpret_cast<LPARAM>(&state));
+    if (focused >= 0) SendMessageW(list_view_, LVM_SETITEMSTATE, focused, reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED;
+    for (uint32_t row : selected)
+      SendMessageW(list_view_, LVM_SETITEMSTATE, rows_.PositionOfRow(row), reinterpret_cast<LPARAM>(&state));
+    if (focused_row >= 0) {
+      state.state = state.stateMask = LVIS_FOCUSED;
+      SendMessageW(list_view_, LVM_SETITEMSTATE, rows_.PositionOfRow(static_cast<uint32_t>(focused_row)),
+                   reinterpret_cast<LPARAM>(&state));
+    }
+  }
+  if (last_in_view) {
+    SendMessageW(list_view_, LVM_ENSUREVISIBLE, rows_.size() - 1, FALSE);
+  } else if (rows_.sorted()) {
+    const auto now_top = static_cast<int>(SendMessageW(list_view_, LVM_GETTOPINDEX, 0, 0));
+    const auto wanted = static_cast<int>(rows_.PositionOfRow(top_row));
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    if (wanted != now_top && SendMessageW(list_view_, LVM_GETITEMRECT, now_top, reinterpret_cast<LPARAM>(&row)))
+      SendMessageW(list_view_, LVM_SCROLL, 0, (wanted - now_top) * (row.bottom - row.top));
+  }
+  SendMessageW(list_view_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_view_, nullptr, TRUE);
+  UpdateCaption();
+}
+
+void ReportViewerWindow::ShowContextMenu(POINT at) {
+  if (at.x == -1 && at.y == -1) {  // from the keyboard: at the focused row, or the list's corner
+    RECT place{};
+    place.left = LVIR_LABEL;
+    const int focused = FocusedPosition();
+    if (focused >= 0 && SendMessageW(list_view_, LVM_GETITEMRECT, focused, reinterpret_cast<LPARAM>(&place)))
+      at = {place.left, place.bottom};
+    else
+      at = {0, 0};
+    ClientToScreen(list_view_, &at);
+  }
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return;
+  const bool any_selected = SendMessageW(list_view_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+  AppendMenuW(menu, MF_STRING | (any_selected ? 0 : MF_GRAYED), kCommandCopy, L"&Copy\tCtrl+C");
+  AppendMenuW(menu, MF_STRING, kCommandSelectAll, L"Select &All\tCtrl+A");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kCommandFind, L"&Find...\tCtrl+F");
+  AppendMenuW(menu, MF_STRING, kCommandFilter, L"Fi&lter...\tCtrl+L");
+  AppendMenuW(menu, MF_STRING | (following_ ? MF_CHECKED : 0), kCommandFollow, L"F&ollow");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kCommandReload, L"&Reload\tF5");
+  // The chosen command comes back as WM_COMMAND, after the menu has closed.
+  TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, at.x, at.y, window_, nullptr);
+  DestroyMenu(menu);
+}
+
+void ReportViewerWindow::RunCommand(int command) {
+  component::RunTrapped(boxes_, CommandName(command), [&] {
+    switch (command) {
+      case kCommandCopy:
+        CopySelection();
+        break;
+      case kCommandSelectAll: {
+        LVITEMW all{};
+        all.stateMask = all.state = LVIS_SELECTED;
+        SendMessageW(list_view_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&all));
+        break;
+      }
+      case kCommandFind:
+        OpenFindDialog();
+        break;
+      case kCommandFilter:
+        PromptForFilter();
+        break;
+      case kCommandFollow:
+        SetFollowing(!following_);
+        break;
+      case kCommandReload:
+        LoadDebugInfoInwindow();
+        break;
+    }
+  });
 }
 
 void ReportViewerWindow::CopySelection() {
@@ -197,9 +483,7 @@ void ReportViewerWindow::CopySelection() {
 
 // F5 has no caller to hand a failure to: the error report shows it, and the list
 // keeps the rows read before it.
-void ReportViewerWindow::ReloadFromKey() {
-  component::RunTrapped(boxes_, u"LoadDebugInfoInwindow", [&] { LoadDebugInfoInwindow(); });
-}
+void ReportViewerWindow::ReloadFromKey() { RunCommand(kCommandReload); }
 
 LRESULT ReportViewerWindow::Notify(NMHDR& header) {
   if (header.hwndFrom != list_view_) return 0;
@@ -254,11 +538,34 @@ LRESULT CALLBACK ReportViewerWindow::ListKeys(HWND list, UINT message, WPARAM wp
           self->ReloadFromKey();
           return 0;
         }
-        if (message == WM_KEYDOWN && wparam == 'C' && KeyIsDown(VK_CONTROL)) {
-          self->CopySelection();
+        if (message == WM_KEYDOWN && KeyIsDown(VK_CONTROL) && !KeyIsDown(VK_MENU)) {
+          const int command = wparam == 'C'   ? kCommandCopy
+                              : wparam == 'A' ? kCommandSelectAll
+                              : wparam == 'F' ? kCommandFind
+                              : wparam == 'L' ? kCommandFilter
+                                              : 0;
+          if (command) {
+            self->RunCommand(command);
+            return 0;
+          }
+        }
+        if (message == WM_KEYDOWN && wparam == VK_F3) {
+          const bool down = !KeyIsDown(VK_SHIFT);
+          component::RunTrapped(self->boxes_, u"Find", [&] { self->FindNext(down); });
+          return 0;
+        }
+        if (wparam == VK_APPS || (wparam == VK_F10 && KeyIsDown(VK_SHIFT))) {
+          self->ShowContextMenu({-1, -1});
           return 0;
         }
         break;
+      case WM_KEYUP:
+      case WM_SYSKEYUP:  // the platform's own context menu for these keys would come again
+        if (wparam == VK_APPS || (wparam == VK_F10 && KeyIsDown(VK_SHIFT))) return 0;
+        break;
+      case WM_CONTEXTMENU:  // a right click, or the keys that the platform turns into one
+        self->ShowContextMenu({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        return 0;
       case WM_NCDESTROY:
         RemoveWindowSubclass(list, &ListKeys, kReportListId);
         break;
@@ -288,15 +595,41 @@ LRESULT ReportViewerWindow::Handle(HWND window, UINT message, WPARAM wparam, LPA
       return 0;
     case WM_NOTIFY:
       return Notify(*reinterpret_cast<NMHDR*>(lparam));
+    case WM_COMMAND:
+      if (HIWORD(wparam) == 0 && lparam == 0) RunCommand(LOWORD(wparam));  // a menu command
+      return 0;
+    case WM_CONTEXTMENU:
+      if (list_view_ && reinterpret_cast<HWND>(wparam) == list_view_)
+        ShowContextMenu({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+      return 0;
+    case WM_TIMER:
+      if (wparam == kFollowTimer) component::RunTrapped(boxes_, u"Follow", [&] {
+          try {
+            FollowStep();
+          } catch (...) {
+            SetFollowing(false);  // one report, not one a tick
+            throw;
+          }
+        });
+      return 0;
     case WM_SHOWWINDOW:
     case WM_DESTROY:
       WakeModalLoopOnClose(message, wparam);
       break;
     case WM_NCDESTROY:
-      // The unload: the window is gone, and with it its rows and their order.
-      window_ = list_view_ = nullptr;
+      // The unload: the window is gone, and with it its rows, their order and filter, the
+      // Find dialog it owned and the following.
+      window_ = list_view_ = find_dialog_ = nullptr;
+      if (find_keys_) UnhookWindowsHookEx(find_keys_);
+      find_keys_ = nullptr;
+      following_ = false;
+      watch_.Stop();
       rows_ = viewer::ReportList(&collation_);
       break;
+  }
+  if (lparam && message == FindMessage()) {
+    OnFindMessage(*reinterpret_cast<const FINDREPLACEW*>(lparam));
+    return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }

@@ -1,0 +1,75 @@
+#pragma once
+// Reading the report file straight from disk, and following it as it grows. A file the
+// INI engine wrote (UTF-16LE with a byte order mark) is read here in large blocks, its
+// entries handed over as they come: the INI file handler's automation surface would cost
+// two calls an entry and hold a parsed image of the whole file besides the viewer's rows.
+// A change notification on the file's folder says when to look again; a look reads only
+// the bytes added since the one before, so its cost does not grow with the file. A file
+// that was replaced (the engine's rebuild renames a new file over it), deleted, or
+// shortened is told apart by its identity and size, and the caller reads it whole again.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "viewer/report_tail.h"
+#include "winkit/cross_process_lock.h"
+#include "winkit/handles.h"
+
+namespace windows {
+
+class ReportFileWatch {
+ public:
+  // Takes the file at `path` as it is now as read: later looks give only what is added
+  // after it. Called just before a full read of the file, so that an entry written in
+  // between is given twice at most (the list skips an entry it holds already). A new path
+  // while watching moves the watch to its folder, or stops it when that cannot be watched.
+  void MarkRead(const std::wstring& path);
+
+  // Reads the whole file at `path` when the INI engine wrote it, handing each block's
+  // entries of the report section to `take`, and takes it as read (as MarkRead does).
+  // False, with nothing handed over, for a file that is absent or in another form: the
+  // caller reads that one through the INI file handler. Raises an automation error when
+  // a read fails part way.
+  using Take = std::function<void(std::vector<viewer::ReportEntry>&&)>;
+  bool ReadWhole(const std::wstring& path, const Take& take);
+
+  // Starts or stops watching the folder. Start raises an automation error when the
+  // platform cannot watch it (a folder that does not exist, say).
+  void Start();
+  void Stop() { notification_.reset(); }
+  bool watching() const { return static_cast<bool>(notification_); }
+
+  // Whether a look is due: the folder changed since the last call (the notification is
+  // armed again), or the last look left a line that was still being written.
+  bool LookIsDue();
+
+  enum class Look { kNothingNew, kAdded, kReplaced };
+  // Reads the entries added since the last look into `entries`. kReplaced when the file
+  // now at the path is another one, is shorter than what was read, was not written by
+  // the INI engine (UTF-16LE with a byte order mark) or has gone or appeared.
+  Look ReadAdded(std::vector<viewer::ReportEntry>& entries);
+
+ private:
+  struct ChangeTraits {
+    static HANDLE none() { return INVALID_HANDLE_VALUE; }
+    static bool valid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void free(HANDLE h) { FindCloseChangeNotification(h); }
+  };
+
+  winkit::Handle Open() const;
+  void SetPath(const std::wstring& path);
+  // Feeds the bytes from the tail's position up to size_ through it; false on a failed read.
+  bool ReadOn(HANDLE file, const Take& take);
+
+  std::wstring path_;
+  winkit::Unique<HANDLE, ChangeTraits> notification_;
+  bool present_ = false;  // the file was there at the last look
+  bool native_ = false;   // ... and written by the INI engine
+  winkit::FileIdentity identity_{};
+  uint64_t size_ = 0;     // its size then
+  viewer::ReportTail tail_;
+};
+
+}  // namespace windows
