@@ -1,5 +1,7 @@
 // The report viewer frmVELKDebuggerA as a user meets it: opened by the component's
 // commands, read, sorted, reloaded, copied from, resized and closed.
+#include <optional>
+
 #include "ui_fixture.h"
 #include "windows/report_viewer_window.h"
 
@@ -11,6 +13,12 @@ using Texts = std::vector<std::wstring>;
 namespace {
 
 const std::wstring kCaption = windows::kReportViewerCaption;
+// The helper that records messages through the core in a process of its own.
+std::wstring PipelineChild() {
+  std::wstring path = L"Z:";
+  for (char c : std::string(VELK_PIPELINE_CHILD)) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
 const common::Text kLine = u"7. (dll)  > Ledger > Ledger Desk > 3.2 > modStore > OpenStore > - > 1/2/2026";
 
 class ReportViewerUi : public DebuggerWindows {
@@ -46,6 +54,47 @@ class ReportViewerUi : public DebuggerWindows {
                },
                {});
     return box;
+  }
+  // The focused row's ID, and the number of selected rows.
+  std::wstring Focused() {
+    int focused = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    return focused < 0 ? L"<none>" : ItemText(list_, focused, 0);
+  }
+  // Runs `call` while another thread waits for a message box of this process with this
+  // title (which may be the viewer's own caption), reads it and presses OK.
+  MessageBoxInfo ExpectDialogBox(const std::wstring& title, const std::function<void()>& call) {
+    MessageBoxInfo box;
+    WhileModal(call,
+               [&] {
+                 for (int waited = 0; waited < 5000 && !box.window; waited += 20, Sleep(20))
+                   for (HWND found : DialogWindows())
+                     if (TextOf(found) == title) box = ReadMessageBox(found);
+                 if (box.window) AnswerMessageBox(box.window, IDOK);
+               },
+               {});
+    return box;
+  }
+  // Ctrl+L, then types `text` into the prompt and presses Enter, or presses Escape when
+  // there is no text to type.
+  void FilterBy(const std::optional<std::wstring>& text) {
+    WhileModal([&] { PressKey(list_, 'L', {VK_CONTROL}); },
+               [&] {
+                 HWND prompt = WaitForWindow(L"Filter");
+                 HWND edit = prompt ? FindWindowExW(prompt, nullptr, L"Edit", nullptr) : nullptr;
+                 if (!edit) return;
+                 if (text) SetWindowTextW(edit, text->c_str());
+                 PostMessageW(edit, WM_KEYDOWN, text ? VK_RETURN : VK_ESCAPE, 1);
+                 WaitUntilGone(prompt);
+               },
+               {L"Filter"});
+  }
+  // Runs the list's messages until `done` or 10 seconds.
+  static bool PumpUntil(const std::function<bool()>& done) {
+    for (int waited = 0; waited < 10000; waited += 50) {
+      if (done()) return true;
+      Pump(50);
+    }
+    return done();
   }
   HWND list_ = nullptr;
 };
@@ -209,6 +258,196 @@ TEST_F(ReportViewerUi, FailuresShowTheErrorReport) {
   EXPECT_TRUE(box.has_icon);
   EXPECT_TRUE(WindowsWithCaption(kCaption).empty());  // the failed viewer is gone
   EXPECT_FALSE(state_->report_viewer->IsLoaded());
+}
+
+TEST_F(ReportViewerUi, FindNextPreviousWrapAndNotFound) {
+  Create();
+  const char16_t* values[] = {u"alpha one > x", u"beta > x", u"Alpha two > x", u"alphabet > x", u"gamma > ALPHA"};
+  for (int i = 0; i < 5; ++i) Entry(common::IntegerText(i), values[i]);
+  HWND window = OpenModeless();
+  ASSERT_NE(window, nullptr);
+
+  PressKey(list_, 'F', {VK_CONTROL});
+  HWND find = WaitForWindow(L"Find", 2000);
+  ASSERT_NE(find, nullptr);
+  EXPECT_EQ(GetWindow(find, GW_OWNER), window);
+  constexpr int kWhat = 0x480, kWholeWord = 0x410, kMatchCase = 0x411, kUp = 0x420, kDown = 0x421;
+  auto search = [&](const wchar_t* what, bool whole_word, bool match_case, bool down) {
+    SetDlgItemTextW(find, kWhat, what);
+    CheckDlgButton(find, kWholeWord, whole_word ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(find, kMatchCase, match_case ? BST_CHECKED : BST_UNCHECKED);
+    CheckRadioButton(find, kUp, kDown, down ? kDown : kUp);
+    SendMessageW(find, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(find, IDOK)));
+    return Focused();
+  };
+  // Any column, letter case aside, down from nothing focused; on with F3, back with
+  // Shift+F3, around past either end; the found row alone is selected.
+  EXPECT_EQ(search(L"alpha", false, false, true), L"0");
+  const std::pair<bool, const wchar_t*> presses[] = {
+      {false, L"2"}, {false, L"3"}, {false, L"4"}, {false, L"0"}, {true, L"4"}, {true, L"3"}};
+  for (const auto& [shift, expected] : presses) {
+    PressKey(list_, VK_F3, shift ? std::vector<int>{VK_SHIFT} : std::vector<int>{});
+    EXPECT_EQ(Focused(), expected) << shift;
+  }
+  EXPECT_EQ(SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+  EXPECT_EQ(search(L"Alpha", false, true, true), L"2");  // match case, down from row 3
+  for (const wchar_t* expected : {L"0", L"4", L"2"})  // whole word, up: not "alphabet"
+    EXPECT_EQ(search(L"alpha", true, false, false), expected);
+
+  // Not found: said in a box over the dialog; the selection stays.
+  MessageBoxInfo box = ExpectDialogBox(kCaption, [&] { search(L"zeta", false, false, true); });
+  EXPECT_EQ(box.text, L"Cannot find \"zeta\".");
+  EXPECT_EQ(Focused(), L"2");
+  SendMessageW(find, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitUntilGone(find, 2000));
+  box = ExpectDialogBox(kCaption, [&] { PressKey(list_, VK_F3); });  // F3 keeps the last text
+  EXPECT_EQ(box.text, L"Cannot find \"zeta\".");
+}
+
+TEST_F(ReportViewerUi, FilterCountsInCaptionSortAndF5) {
+  Create();
+  const char16_t* modules[] = {u"modB", u"modA", u"other", u"MODA", u"modC"};
+  for (int i = 0; i < 5; ++i) Entry(common::IntegerText(i), common::Text(u"p > ") + modules[i]);
+  HWND window = OpenModeless();
+  ASSERT_NE(window, nullptr);
+  FilterBy(L"moda");
+  EXPECT_EQ(TextOf(window), kCaption + L" - filter: moda (2 of 5)");
+  EXPECT_EQ(ColumnTexts(list_, 0), (Texts{L"1", L"3"}));
+  ClickHeader(list_, 2);  // sorts what the filter shows: "MODA" and "modA" keep their order
+  EXPECT_EQ(ColumnTexts(list_, 2), (Texts{L"modA", L"MODA"}));
+  Entry(u"5", u"p > a modA");
+  PressKey(list_, VK_F5);
+  EXPECT_EQ(ColumnTexts(list_, 2), (Texts{L"a modA", L"modA", L"MODA"}));
+  EXPECT_EQ(TextOf(window), kCaption + L" - filter: moda (3 of 6)");
+
+  FilterBy(std::nullopt);  // Escape: every row again
+  EXPECT_EQ(TextOf(window), kCaption);
+  EXPECT_EQ(ItemCount(list_), 6);
+  FilterBy(L"mod");
+  EXPECT_EQ(ItemCount(list_), 5);
+  FilterBy(L"");  // an empty filter: every row
+  EXPECT_EQ(TextOf(window), kCaption);
+  EXPECT_EQ(ItemCount(list_), 6);
+}
+
+TEST_F(ReportViewerUi, ContextMenuHoldsEveryCommand) {
+  Create();
+  Entry(u"0", u"a");
+  Entry(u"1", u"b");
+  HWND window = OpenModeless();
+  ASSERT_NE(window, nullptr);
+  // Opens the menu with `open`; another thread reads it and picks the item with `pick`
+  // (a mnemonic) or closes it with Escape.
+  auto menu = [&](const std::function<void()>& open, wchar_t pick) {
+    std::vector<std::pair<std::wstring, UINT>> items;
+    WhileModal(open,
+               [&] {
+                 HWND popup = nullptr;
+                 for (int waited = 0; !popup && waited < 5000; waited += 20, Sleep(20)) {
+                   popup = FindWindowW(L"#32768", nullptr);
+                   if (popup && !IsWindowVisible(popup)) popup = nullptr;
+                 }
+                 if (!popup) return;
+                 auto handle = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+                 for (int i = 0, n = GetMenuItemCount(handle); i < n; ++i) {
+                   wchar_t text[64] = {};
+                   if (GetMenuStringW(handle, i, text, 64, MF_BYPOSITION) > 0)  // separators aside
+                     items.emplace_back(text, GetMenuState(handle, i, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED));
+                 }
+                 if (pick) PostMessageW(popup, WM_CHAR, pick, 1);
+                 else PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 1);
+                 for (int tries = 0; tries < 20 && IsWindowVisible(popup); ++tries) {  // a menu never stays open
+                   Sleep(250);
+                   PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 1);
+                 }
+               },
+               {});
+    return items;
+  };
+  using Items = std::vector<std::pair<std::wstring, UINT>>;
+  const Items expected = {{L"&Copy\tCtrl+C", MF_GRAYED}, {L"Select &All\tCtrl+A", 0}, {L"&Find...\tCtrl+F", 0},
+                          {L"Fi&lter...\tCtrl+L", 0},     {L"F&ollow", 0},             {L"&Reload\tF5", 0}};
+  EXPECT_EQ(menu([&] { PressKey(list_, VK_APPS); }, 0), expected);  // the Menu key, nothing selected
+  EXPECT_EQ(menu([&] { PressKey(list_, VK_F10, {VK_SHIFT}); }, L'a'), expected);  // Select All
+  Pump(100);  // the chosen command comes as a posted message
+  EXPECT_EQ(SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0), 2);
+  // A right click; Follow goes on and is checked the next time.
+  RECT row{};
+  row.left = LVIR_BOUNDS;
+  SendMessageW(list_, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+  const LPARAM at = MAKELPARAM(row.left + 5, (row.top + row.bottom) / 2);
+  Items items = menu([&] {
+    PostMessageW(list_, WM_RBUTTONUP, 0, at);  // waiting already: the list watches for a drag until it comes
+    SendMessageW(list_, WM_RBUTTONDOWN, MK_RBUTTON, at);
+  }, L'o');
+  ASSERT_EQ(items.size(), expected.size());
+  EXPECT_EQ(items[0].second, 0u);  // a row is selected: Copy is on
+  Pump(100);
+  EXPECT_TRUE(state_->report_viewer && dynamic_cast<windows::ReportViewerWindow&>(*state_->report_viewer).following());
+  items = menu([&] { PressKey(list_, VK_APPS); }, L'o');
+  EXPECT_EQ(items[4], (std::pair<std::wstring, UINT>{L"F&ollow", MF_CHECKED}));
+  Pump(100);
+  EXPECT_FALSE(dynamic_cast<windows::ReportViewerWindow&>(*state_->report_viewer).following());
+  // Reload and Find from the menu.
+  Entry(u"2", u"c");
+  menu([&] { PressKey(list_, VK_APPS); }, L'r');
+  Pump(100);
+  EXPECT_EQ(ItemCount(list_), 3);
+  menu([&] { PressKey(list_, VK_APPS); }, L'f');
+  Pump(100);
+  HWND find = WaitForWindow(L"Find", 2000);
+  EXPECT_NE(find, nullptr);
+  if (find) SendMessageW(find, WM_CLOSE, 0, 0);
+}
+
+// Entries written by another process through the component show up while following, in
+// the sort order and through the filter; a deleted report file empties the list.
+TEST_F(ReportViewerUi, FollowShowsWhatAnotherProcessWrites) {
+  Store(settings::catalog::kDebuggerShell, u"1");
+  Store(settings::catalog::kDebuggerAEnabledLevel, u"1");
+  Store(settings::catalog::kDebuggerAEnabledDLL, u"1");
+  auto write = [&](int count, const wchar_t* tag) {
+    std::wstring command = L"\"" + PipelineChild() + L"\" " + std::to_wstring(count) + L" " + tag;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return -1;
+    // The list's messages run while the other process writes.
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) Pump(0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+  };
+  Create();
+  ASSERT_EQ(write(3, L"a"), 0);
+  HWND window = OpenModeless();
+  ASSERT_NE(window, nullptr);
+  ASSERT_EQ(ItemCount(list_), 3);
+  const int kMessageColumn = 4;  // the child's message text (its lines have no application object)
+  ClickHeader(list_, kMessageColumn);
+  FilterBy(L"b-");
+  EXPECT_EQ(ItemCount(list_), 0);
+  SendMessageW(window, WM_COMMAND, windows::kCommandFollow, 0);
+
+  ASSERT_EQ(write(12, L"b"), 0);
+  EXPECT_TRUE(PumpUntil([&] { return ItemCount(list_) == 12; }));
+  EXPECT_EQ(ColumnTexts(list_, kMessageColumn),
+            (Texts{L"b-0", L"b-1", L"b-10", L"b-11", L"b-2", L"b-3", L"b-4", L"b-5", L"b-6", L"b-7", L"b-8", L"b-9"}));
+  EXPECT_EQ(TextOf(window), kCaption + L" - filter: b- (12 of 15)");
+
+  DeleteFileW(ReportPath().c_str());  // cleared: the list follows
+  EXPECT_TRUE(PumpUntil([&] { return TextOf(window) == kCaption + L" - filter: b- (0 of 0)"; }));
+  ASSERT_EQ(write(2, L"b"), 0);
+  EXPECT_TRUE(PumpUntil([&] { return ItemCount(list_) == 2; }));
+  EXPECT_EQ(TextOf(window), kCaption + L" - filter: b- (2 of 2)");
+
+  SendMessageW(window, WM_COMMAND, windows::kCommandFollow, 0);  // off: nothing more comes
+  ASSERT_EQ(write(1, L"b"), 0);
+  Pump(3 * windows::kFollowIntervalMs);
+  EXPECT_EQ(ItemCount(list_), 2);
 }
 
 }  // namespace
