@@ -2,7 +2,9 @@
 // their frames and title bars (run it inside a Wine virtual desktop, where Wine draws
 // the frames itself):
 //   wine explorer /desktop=velk,1024x768 ui_screenshots.exe <output folder>
-// Writes report-viewer.png, options-dialog.png and live-message-window.png, using
+// Writes report-viewer.png (and report-viewer-find.png, -filter.png and -follow.png, the
+// viewer's Find dialog, a filter and the context menu while following), options-dialog.png
+// and live-message-window.png, using
 // sample messages recorded through the registered companion components. Each picture
 // is read back and must show its window: the window's size, a drawn title bar, and
 // text where the window shows text; one that does not is kept as <name>-rejected.png.
@@ -248,10 +250,59 @@ int wmain(int argc, wchar_t** argv) {
       HWND header = list ? ListView_GetHeader(list) : nullptr;
       RECT rows = list ? InWindow(viewer, list, true) : RECT{};
       if (header) rows.top = InWindow(viewer, header).bottom;
-      written += CaptureAndCheck(viewer, out, L"report-viewer",
-                                 {{"column headers", header ? InWindow(viewer, header) : RECT{},
-                                   GetSysColor(COLOR_BTNTEXT), 150},
-                                  {"rows", rows, GetSysColor(COLOR_WINDOWTEXT), 400}});
+      const std::vector<Area> table = {
+          {"column headers", header ? InWindow(viewer, header) : RECT{}, GetSysColor(COLOR_BTNTEXT), 150},
+          {"rows", rows, GetSysColor(COLOR_WINDOWTEXT), 150}};
+      written += CaptureAndCheck(viewer, out, L"report-viewer", table);
+      auto& window = dynamic_cast<windows::ReportViewerWindow&>(*state.report_viewer);
+
+      // Find: the dialog over the viewer, the found row selected.
+      ui::PressKey(list, 'F', {VK_CONTROL});
+      if (HWND find = window.find_dialog()) {
+        RECT frame, dialog;
+        GetWindowRect(viewer, &frame);
+        GetWindowRect(find, &dialog);
+        SetWindowPos(find, HWND_TOP, frame.right - (dialog.right - dialog.left) - 30,
+                     frame.bottom - (dialog.bottom - dialog.top) - 30, 0, 0, SWP_NOSIZE);
+        SetDlgItemTextW(find, 0x480, L"SaveCustomer");
+        SendMessageW(find, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(find, IDOK)));
+        Pump(300);
+        Repaint(viewer);
+        Repaint(find);
+        Pump(300);
+        written += CaptureAndCheck(viewer, out, L"report-viewer-find", table);
+        SendMessageW(find, WM_CLOSE, 0, 0);
+      }
+
+      // A filter: the caption says which and how many rows it shows.
+      window.ApplyFilter(u"clsCustomer");
+      Pump(200);
+      Repaint(viewer);
+      Pump(300);
+      written += CaptureAndCheck(viewer, out, L"report-viewer-filter", table);
+      window.ApplyFilter(u"");
+
+      // Following: new messages arrive while the context menu shows Follow checked.
+      SendMessageW(viewer, WM_COMMAND, windows::kCommandFollow, 0);
+      state.debugger_window = 0;  // the live message window would cover the viewer
+      for (const char16_t* message : {u"PrintInvoice", u"CloseStore"}) {
+        Value extra(Text(u"followed")), co_extra;
+        component::DebugMessage m{message, u"dll", u"modPrint", 1, &extra, &co_extra};
+        debugger.AddDebugMessage(m);
+      }
+      for (int waited = 0; waited < 3000 && window.rows().size() < 8; waited += 100) Pump(100);
+      LVITEMW newest{};
+      newest.stateMask = newest.state = LVIS_SELECTED | LVIS_FOCUSED;
+      SendMessageW(list, LVM_SETITEMSTATE, 7, reinterpret_cast<LPARAM>(&newest));
+      std::thread menu_photographer([&] {
+        HWND popup = nullptr;
+        for (int waited = 0; !popup && waited < 5000; waited += 50, Sleep(50)) popup = FindWindowW(L"#32768", nullptr);
+        Sleep(300);
+        written += CaptureAndCheck(viewer, out, L"report-viewer-follow", table);
+        if (popup) PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 1);
+      });
+      ui::PressKey(list, VK_APPS);
+      menu_photographer.join();
       SendMessageW(viewer, WM_CLOSE, 0, 0);
       Pump(200);
 
@@ -301,5 +352,5 @@ int wmain(int argc, wchar_t** argv) {
   RegDeleteTreeW(HKEY_CURRENT_USER, kKestrelon);
   std::filesystem::remove_all(folder);
   CoUninitialize();
-  return written == 3 ? 0 : 1;
+  return written == 6 ? 0 : 1;
 }
