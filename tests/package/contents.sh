@@ -22,6 +22,8 @@ expected=(
   include/velk10.h include/velk10_i.c include/velk10.tlb
   docs/guide.md docs/NOTICES.txt
   docs/screenshots/live-message-window.png docs/screenshots/options-dialog.png docs/screenshots/report-viewer.png
+  docs/screenshots/report-viewer-find.png docs/screenshots/report-viewer-filter.png
+  docs/screenshots/report-viewer-follow.png
 )
 for dll in "$@"; do expected+=("x64/$(basename "$dll")"); done
 expected+=($(cd "$source" && find samples -type f))
