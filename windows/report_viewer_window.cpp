@@ -136,9 +136,10 @@ void ReportViewerWindow::ClearList() {
 // A report file the INI engine wrote is read straight from disk; any other through the
 // INI file handler, as the report-file sink wrote it.
 void ReportViewerWindow::LoadDebugInfoInwindow() {
-  outside::Require(source_.ini_handler);  // the reload's handler: none is an error either way
   const std::wstring path(source_.report_file_path.begin(), source_.report_file_path.end());
   try {
+    rows_.Clear();
+    outside::Require(source_.ini_handler);  // the reload's handler: none is an error either way
     bool whole = false;
     rows_.Reload([&](const viewer::ReportList::Add& add) { whole = watch_.ReadWhole(path, add); });
     if (!whole) {
