@@ -33,23 +33,29 @@ constexpr double kGoalSeconds = 3.0;
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// A report file as the report-file sink leaves it: UTF-16LE, one line per entry.
-void WriteReport(const std::wstring& path, int entries) {
-  std::wstring text = L"\xFEFF[DebuggerA]\r\nCounter=" + std::to_wstring(entries) + L"\r\n[DebuggerAReport]\r\n";
-  text.reserve(text.size() + static_cast<size_t>(entries) * 130);
-  const wchar_t* modules[] = {L"modStore", L"clsCustomer", L"frmMain", L"modPrint"};
-  for (int i = 0; i < entries; ++i) {
-    text += std::to_wstring(i) + L"=" + std::to_wstring(i + 1) + L". (dll)  > Ledger > Ledger Desk > 3.2 > " +
-            modules[i % 4] + L" > Procedure" + std::to_wstring((i * 7919) % 1000) +
-            L" > extra text of the message > 12/8/2026 3:45:10 AM\r\n";
-  }
-  FILE* file = _wfopen(path.c_str(), L"wb");
+// One entry's line as the report-file sink writes it.
+std::wstring EntryLine(int i, const wchar_t* module, const wchar_t* message) {
+  return std::to_wstring(i) + L"=" + std::to_wstring(i + 1) + L". (dll)  > Ledger > Ledger Desk > 3.2 > " + module +
+         L" > Procedure" + std::to_wstring((int64_t{i} * 7919) % 1000) + L" > " + message + L" > 12/8/2026 3:45:10 AM\r\n";
+}
+
+void Store(const std::wstring& path, const wchar_t* mode, const std::wstring& text) {
+  FILE* file = _wfopen(path.c_str(), mode);
   if (!file) {
     std::fprintf(stderr, "cannot write the report file\n");
     std::exit(2);
   }
   std::fwrite(text.data(), sizeof(wchar_t), text.size(), file);
   std::fclose(file);
+}
+
+// A report file as the report-file sink leaves it: UTF-16LE, one line per entry.
+void WriteReport(const std::wstring& path, int entries) {
+  std::wstring text = L"\xFEFF[DebuggerA]\r\nCounter=" + std::to_wstring(entries) + L"\r\n[DebuggerAReport]\r\n";
+  text.reserve(text.size() + static_cast<size_t>(entries) * 130);
+  const wchar_t* modules[] = {L"modStore", L"clsCustomer", L"frmMain", L"modPrint"};
+  for (int i = 0; i < entries; ++i) text += EntryLine(i, modules[i % 4], L"extra text of the message");
+  Store(path, L"wb", text);
 }
 
 void Pump() {
@@ -75,14 +81,8 @@ bool Report(const char* step, double seconds, size_t rows, bool goal = true, dou
 // sink appends them.
 void AppendReport(const std::wstring& path, int first, int count) {
   std::wstring text;
-  for (int i = first; i < first + count; ++i)
-    text += std::to_wstring(i) + L"=" + std::to_wstring(i + 1) +
-            L". (dll)  > Ledger > Ledger Desk > 3.2 > modFollow > Procedure" + std::to_wstring((i * 7919) % 1000) +
-            L" > a followed message > 12/8/2026 3:45:10 AM\r\n";
-  FILE* file = _wfopen(path.c_str(), L"ab");
-  if (!file) return;
-  std::fwrite(text.data(), sizeof(wchar_t), text.size(), file);
-  std::fclose(file);
+  for (int i = first; i < first + count; ++i) text += EntryLine(i, L"modFollow", L"a followed message");
+  Store(path, L"ab", text);
 }
 
 }  // namespace

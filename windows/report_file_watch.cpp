@@ -1,11 +1,9 @@
 #include "windows/report_file_watch.h"
 
 #include <algorithm>
-#include <cstring>
-#include <optional>
 
 #include "common/automation_error.h"
-#include "settings/catalog.h"
+#include "tolvex/ini/ini_text.h"
 #include "winkit/errors.h"
 
 namespace windows {
@@ -14,8 +12,6 @@ namespace {
 
 constexpr DWORD kChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
 constexpr size_t kReadBytes = 1 << 20;
-// How far back from the end MarkRead looks for the header of the section the file ends in.
-constexpr uint64_t kHeaderSearchBytes = 64 * 1024;
 
 uint64_t SizeOf(HANDLE file) {
   LARGE_INTEGER size{};
@@ -31,29 +27,6 @@ bool ReadAt(HANDLE file, uint64_t offset, std::string& bytes, size_t count) {
   if (!ReadFile(file, bytes.data(), static_cast<DWORD>(count), &read, &at)) return false;
   bytes.resize(read);
   return true;
-}
-
-// The name of the last section header in UTF-16LE `bytes` (whole characters), or
-// nothing when they hold none.
-std::optional<common::Text> LastHeader(const std::string& bytes) {
-  common::Text text(bytes.size() / 2, u'\0');
-  std::memcpy(text.data(), bytes.data(), text.size() * 2);
-  size_t end = text.size();
-  while (end > 0) {
-    size_t begin = text.find_last_of(u"\r\n", end - 1);
-    begin = begin == common::Text::npos ? 0 : begin + 1;
-    common::TextView line = common::TextView(text).substr(begin, end - begin);
-    size_t first = line.find_first_not_of(u" \t");
-    size_t close = line.rfind(u']');
-    if (first != common::TextView::npos && line[first] == u'[' && close != common::TextView::npos && close > first) {
-      common::TextView name = line.substr(first + 1, close - first - 1);
-      size_t a = name.find_first_not_of(u" \t"), b = name.find_last_not_of(u" \t");
-      return a == common::TextView::npos ? common::Text() : common::Text(name.substr(a, b - a + 1));
-    }
-    if (begin == 0) break;
-    end = begin - 1;
-  }
-  return std::nullopt;
 }
 
 }  // namespace
@@ -77,24 +50,13 @@ void ReportFileWatch::SetPath(const std::wstring& path) {
 
 void ReportFileWatch::MarkRead(const std::wstring& path) {
   SetPath(path);
+  // Only a file in another form (or none) is read through the handler, and any change to
+  // such a file is read again whole: what matters is whether it is there.
   present_ = native_ = false;
   size_ = 0;
   tail_ = viewer::ReportTail();
   winkit::Handle file = Open();
-  if (!file || !winkit::IdentityOf(file.get(), &identity_)) return;
-  present_ = true;
-  size_ = SizeOf(file.get());
-  std::string bytes;
-  native_ = ReadAt(file.get(), 0, bytes, 2) && bytes == "\xFF\xFE";
-  if (!native_) return;
-  // The section the file ends in: its header near the end, or else the report's own
-  // section, which the engine keeps last because it is the one that gains keys.
-  size_ &= ~uint64_t{1};
-  const uint64_t from = std::max<uint64_t>(2, size_ > kHeaderSearchBytes ? size_ - kHeaderSearchBytes : 2);
-  std::optional<common::Text> section;
-  if (ReadAt(file.get(), from, bytes, static_cast<size_t>(size_ - from))) section = LastHeader(bytes);
-  if (!section) section = from > 2 ? common::Text(settings::catalog::kSectionReport) : common::Text();
-  tail_ = viewer::ReportTail(size_, *section);
+  present_ = file && winkit::IdentityOf(file.get(), &identity_);
 }
 
 void ReportFileWatch::Start() {
@@ -134,7 +96,7 @@ bool ReportFileWatch::ReadWhole(const std::wstring& path, const Take& take) {
   winkit::Handle file = Open();
   if (!file || !winkit::IdentityOf(file.get(), &identity_)) return false;
   std::string mark;
-  if (!ReadAt(file.get(), 0, mark, 2) || mark != "\xFF\xFE") return false;
+  if (!ReadAt(file.get(), 0, mark, 2) || mark != tolvex::ini::kUtf16LeBom) return false;
   present_ = native_ = true;
   size_ = SizeOf(file.get()) & ~uint64_t{1};
   if (!ReadOn(file.get(), take)) {

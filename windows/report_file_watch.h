@@ -21,10 +21,10 @@ namespace windows {
 
 class ReportFileWatch {
  public:
-  // Takes the file at `path` as it is now as read: later looks give only what is added
-  // after it. Called just before a full read of the file, so that an entry written in
-  // between is given twice at most (the list skips an entry it holds already). A new path
-  // while watching moves the watch to its folder, or stops it when that cannot be watched.
+  // Takes note of the file at `path` before it is read through the INI file handler
+  // (ReadWhole found it absent or in another form): any later change to it calls for a
+  // whole read again. A new path while watching moves the watch to its folder, or stops
+  // it when that cannot be watched.
   void MarkRead(const std::wstring& path);
 
   // Reads the whole file at `path` when the INI engine wrote it, handing each block's

@@ -45,8 +45,6 @@ const char16_t* CommandName(int command) {
   }
 }
 
-std::wstring Decimal(size_t n) { return std::to_wstring(n); }
-
 }  // namespace
 
 std::string LocaleCollation::SortKey(TextView text) const {
@@ -186,10 +184,12 @@ void ReportViewerWindow::UpdateCaption() {
   std::wstring caption = kReportViewerCaption;
   if (!rows_.filter().empty()) {
     const Text& filter = rows_.filter();
-    caption += L" - filter: " + std::wstring(filter.begin(), filter.end()) + L" (" + Decimal(rows_.size()) + L" of " +
-               Decimal(rows_.total()) + L")";
+    caption += L" - filter: " + std::wstring(filter.begin(), filter.end()) + L" (" + std::to_wstring(rows_.size()) + L" of " +
+               std::to_wstring(rows_.total()) + L")";
   }
-  SetWindowTextW(window_, caption.c_str());
+  wchar_t shown[512];
+  if (GetWindowTextW(window_, shown, 512) >= 511 || caption != shown)  // the frame repaints on every change
+    SetWindowTextW(window_, caption.c_str());
 }
 
 int ReportViewerWindow::FocusedPosition() const {
@@ -206,13 +206,23 @@ void ReportViewerWindow::ClearSingleSelection() {
   SendMessageW(list_view_, LVM_SETITEMSTATE, focused, reinterpret_cast<LPARAM>(&none));
 }
 
-std::vector<uint32_t> ReportViewerWindow::SelectedRows() const {
-  std::vector<uint32_t> rows;
+std::vector<size_t> ReportViewerWindow::SelectedPositions() const {
+  std::vector<size_t> positions;
+  // The control looks for the next selected row one row after another: it is asked only
+  // as many times as there are selected rows.
+  const auto count = static_cast<size_t>(SendMessageW(list_view_, LVM_GETSELECTEDCOUNT, 0, 0));
   int position = -1;
-  while ((position = static_cast<int>(
+  while (positions.size() < count &&
+         (position = static_cast<int>(
               SendMessageW(list_view_, LVM_GETNEXTITEM, position, MAKELPARAM(LVNI_SELECTED, 0)))) >= 0 &&
          static_cast<size_t>(position) < rows_.size())
-    rows.push_back(rows_.RowIdAt(position));
+    positions.push_back(static_cast<size_t>(position));
+  return positions;
+}
+
+std::vector<uint32_t> ReportViewerWindow::SelectedRows() const {
+  std::vector<uint32_t> rows;
+  for (size_t position : SelectedPositions()) rows.push_back(rows_.RowIdAt(position));
   return rows;
 }
 
@@ -226,10 +236,10 @@ void ReportViewerWindow::SortBy(int column) {
 
 void ReportViewerWindow::SelectOnly(size_t position) {
   SendMessageW(list_view_, WM_SETREDRAW, FALSE, 0);
-  for (uint32_t row : SelectedRows()) {  // one by one: cheap for the few rows a search leaves selected
+  for (size_t selected : SelectedPositions()) {  // one by one: cheap for the few rows a search leaves selected
     LVITEMW none{};
     none.stateMask = LVIS_SELECTED;
-    SendMessageW(list_view_, LVM_SETITEMSTATE, rows_.PositionOfRow(row), reinterpret_cast<LPARAM>(&none));
+    SendMessageW(list_view_, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&none));
   }
   LVITEMW item{};
   item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -357,15 +367,9 @@ void ReportViewerWindow::AppendRows(const std::vector<viewer::ReportEntry>& entr
   const auto per_page = static_cast<size_t>(SendMessageW(list_view_, LVM_GETCOUNTPERPAGE, 0, 0));
   const bool last_in_view = before == 0 || top + per_page >= before;
   const uint32_t top_row = before ? rows_.RowIdAt(std::min(top, before - 1)) : 0;
-  std::vector<size_t> old_positions;
+  const std::vector<size_t> old_positions = SelectedPositions();
   std::vector<uint32_t> selected;
-  int position = -1;
-  while ((position = static_cast<int>(
-              SendMessageW(list_view_, LVM_GETNEXTITEM, position, MAKELPARAM(LVNI_SELECTED, 0)))) >= 0 &&
-         static_cast<size_t>(position) < before) {
-    old_positions.push_back(static_cast<size_t>(position));
-    selected.push_back(rows_.RowIdAt(position));
-  }
+  for (size_t position : old_positions) selected.push_back(rows_.RowIdAt(position));
   const int focused = FocusedPosition();
   const int focused_row = focused >= 0 ? static_cast<int>(rows_.RowIdAt(focused)) : -1;
 
@@ -374,7 +378,6 @@ void ReportViewerWindow::AppendRows(const std::vector<viewer::ReportEntry>& entr
     UpdateCaption();  // the counts of a filter
     return;
   }
-  SendMessageW(list_view_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list_view_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
   if (rows_.sorted()) {  // rows moved: the selection and focus go with them
     LVITEMW state{};
@@ -400,7 +403,6 @@ void ReportViewerWindow::AppendRows(const std::vector<viewer::ReportEntry>& entr
     if (wanted != now_top && SendMessageW(list_view_, LVM_GETITEMRECT, now_top, reinterpret_cast<LPARAM>(&row)))
       SendMessageW(list_view_, LVM_SCROLL, 0, (wanted - now_top) * (row.bottom - row.top));
   }
-  SendMessageW(list_view_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_view_, nullptr, TRUE);
   UpdateCaption();
 }
@@ -461,10 +463,8 @@ void ReportViewerWindow::RunCommand(int command) {
 }
 
 void ReportViewerWindow::CopySelection() {
-  std::vector<size_t> positions;
-  for (uint32_t row : SelectedRows()) positions.push_back(rows_.PositionOfRow(row));
+  const std::vector<size_t> positions = SelectedPositions();  // top to bottom
   if (positions.empty()) return;
-  std::sort(positions.begin(), positions.end());
   Text text = rows_.CopyText(positions);
   const size_t bytes = (text.size() + 1) * sizeof(char16_t);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
@@ -598,10 +598,6 @@ LRESULT ReportViewerWindow::Handle(HWND window, UINT message, WPARAM wparam, LPA
       return Notify(*reinterpret_cast<NMHDR*>(lparam));
     case WM_COMMAND:
       if (HIWORD(wparam) == 0 && lparam == 0) RunCommand(LOWORD(wparam));  // a menu command
-      return 0;
-    case WM_CONTEXTMENU:
-      if (list_view_ && reinterpret_cast<HWND>(wparam) == list_view_)
-        ShowContextMenu({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
       return 0;
     case WM_TIMER:
       if (wparam == kFollowTimer) component::RunTrapped(boxes_, u"Follow", [&] {

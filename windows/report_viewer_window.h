@@ -109,6 +109,7 @@ class ReportViewerWindow : public component::ReportViewer, private Form {
   // Tells the control the row count and repaints; keeps the selection on the rows in
   // `selected` (by row identity), or clears it.
   void ShowRows(const std::vector<uint32_t>& selected, int focused_row);
+  std::vector<size_t> SelectedPositions() const;
   std::vector<uint32_t> SelectedRows() const;
   // Clears the selection when it is just the focused row.
   void ClearSingleSelection();
