@@ -10,7 +10,7 @@ namespace {
 struct Reading {
   const char16_t* text;
   double number;
-  int32_t rounded;  // rules S, C and I all start from it
+  int32_t rounded;  // RoundedNumber: what every whole-number setting reads as
 };
 
 const Reading kReadings[] = {
