@@ -105,8 +105,11 @@ void DeliverMessageLine(ModuleState& state, const Platform& platform, const Text
 
   if (settings::SwitchIsOn(state.debugger_shell)) {
     outside::IniFileHandler ini(state.ini_handler);
-    auto lock = platform.locks.AcquireReportCounter(state.report_file_path);
-    state.report_counter_kept = lock->Kept();
+    // Our own handler holds the report file's lock across the three steps; any other is
+    // driven through its members alone, under the report counter's lock.
+    std::unique_ptr<outside::FileHold> hold = ini.Hold(state.report_file_path);
+    std::unique_ptr<CrossProcessLocks::Guard> counter_lock;
+    if (!hold) counter_lock = platform.locks.AcquireReportCounter(state.report_file_path);
     ini.SetPath(state.report_file_path);
     ini.SetSection(cat::kSectionDebuggerA);
     ini.SetKey(Value(Text(u"Counter")));

@@ -12,7 +12,6 @@ namespace cat = settings::catalog;
 void CreateHelperObjects(ModuleState& state, const Platform& platform) {
   state.run_time = platform.objects.Create(outside::kRunTimeProgId);
   state.ini_handler = platform.objects.Create(outside::kIniFileHandlerProgId);
-  state.report_counter_kept.reset();  // the report file kept open goes with the handler it was kept beside
 }
 
 void LoadDebuggerConfig(ModuleState& state, const Platform& platform) {

@@ -19,8 +19,7 @@ struct ModuleState {
   int64_t message_counter = 0;    // accepted messages so far; the first gets 1
   outside::ObjectRef app_object;  // the client's application object, or none
   outside::ObjectRef run_time;    // run-time support component
-  outside::ObjectRef ini_handler; // INI file handler
-  std::shared_ptr<void> report_counter_kept;  // what the report counter's lock keeps ready, as long as the handler
+  outside::ObjectRef ini_handler;  // INI file handler
   // The three windows, each created on first use and kept; their windows come and go.
   std::unique_ptr<LiveMessageWindow> live_window;
   std::unique_ptr<ReportViewer> report_viewer;

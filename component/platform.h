@@ -46,10 +46,6 @@ class CrossProcessLocks {
   class Guard {
    public:
     virtual ~Guard() = default;
-    // What the lock needs ready for its next taking (the platform's open report file),
-    // for the caller to keep while it uses the lock's file; none by default. Keeping it
-    // holds no lock.
-    virtual std::shared_ptr<void> Kept() const { return nullptr; }
   };
   virtual ~CrossProcessLocks() = default;
   // A named lock of this machine's session.

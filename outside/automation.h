@@ -85,6 +85,12 @@ class Value {
 
 enum class CallKind { Method, PropertyGet, PropertyPut, PropertyPutRef };
 
+// A lock held through an object until the hold is destroyed (AutomationObject::HoldFile).
+class FileHold {
+ public:
+  virtual ~FileHold() = default;
+};
+
 class AutomationObject {
  public:
   virtual ~AutomationObject() = default;
@@ -94,10 +100,17 @@ class AutomationObject {
   virtual Value Invoke(TextView name, CallKind kind, std::span<Value> args) = 0;
   // True when both references reach the same object.
   virtual bool SameObject(const AutomationObject& other) const { return this == &other; }
+  // Our own INI file handler's private side, which other objects lack: puts the handler's
+  // Path and holds the content lock of that file until the returned hold is destroyed, so
+  // that every call to the handler in between runs under that one lock and no other
+  // program changes the file meanwhile. None for an object without it.
+  virtual std::unique_ptr<FileHold> HoldFile(TextView path);
 
   Value Get(TextView name) { return Invoke(name, CallKind::PropertyGet, {}); }
   void Put(TextView name, Value value) { Invoke(name, CallKind::PropertyPut, std::span<Value>(&value, 1)); }
 };
+
+inline std::unique_ptr<FileHold> AutomationObject::HoldFile(TextView) { return nullptr; }
 
 // Creates automation objects by ProgID.
 class ObjectFactory {

@@ -22,6 +22,7 @@ void IniFileHandler::SetKey(Value key) { Require(object_).Put(u"Key", std::move(
 Value IniFileHandler::Key() { return Require(object_).Get(u"Key"); }
 Value IniFileHandler::GetValue() { return Require(object_).Get(u"Value"); }
 void IniFileHandler::SetValue(Value value) { Require(object_).Put(u"Value", std::move(value)); }
+std::unique_ptr<FileHold> IniFileHandler::Hold(const Text& path) { return Require(object_).HoldFile(path); }
 
 int32_t IniFileHandler::EnumerateCurrentSection(Value& names) {
   Value args[] = {names, Value::I4(0)};

@@ -30,6 +30,9 @@ class IniFileHandler {
   void SetValue(Value value);
   // Fills `names` (read at indices 1..upper bound) and returns the count, 0 for none.
   int32_t EnumerateCurrentSection(Value& names);
+  // Puts Path and holds the file's lock for the calls until the hold goes, when the
+  // handler is our own (AutomationObject::HoldFile); none for any other handler.
+  std::unique_ptr<FileHold> Hold(const Text& path);
 
  private:
   ObjectRef object_;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "viewer/report_tail.h"
-#include "winkit/cross_process_lock.h"
+#include "winkit/file_identity.h"
 #include "winkit/handles.h"
 
 namespace windows {

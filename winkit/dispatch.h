@@ -3,7 +3,7 @@
 // interface: its type information (loaded once from the module's TYPELIB resource), its
 // members' parameter types, and the ProgID reported as the source of errors.
 // DispatchObject<I> implements IUnknown, IDispatch and ISupportErrorInfo for an object
-// whose only interface is the dual interface I.
+// whose interface is the dual interface I (and whatever OtherInterface() adds).
 //
 // Invoke hands the call to ITypeInfo::Invoke after binding the arguments that it does
 // not bind itself: a by-reference argument whose type differs from the declared one (a
@@ -90,6 +90,8 @@ class DispatchObject : public Interface, public ISupportErrorInfo {
       *out = static_cast<Interface*>(this);
     } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
       *out = static_cast<ISupportErrorInfo*>(this);
+    } else if (void* other = OtherInterface(riid)) {
+      *out = other;
     } else {
       *out = nullptr;
       return E_NOINTERFACE;
@@ -129,6 +131,9 @@ class DispatchObject : public Interface, public ISupportErrorInfo {
  protected:
   explicit DispatchObject(DispatchType& type) : type_(type) { LockModule(); }
   virtual ~DispatchObject() { UnlockModule(); }
+
+  // An interface the object has besides the dual one, or null.
+  virtual void* OtherInterface(REFIID) { return nullptr; }
 
   // Runs a member's body; a thrown error becomes the member's failure code.
   template <class Body>

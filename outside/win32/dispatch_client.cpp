@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "outside/win32/variant_value.h"
+#include "tolvex/ini/com/ini_file_hold.h"
 #include "winkit/errors.h"
 
 namespace outside {
@@ -123,6 +124,33 @@ bool DispatchClient::SameObject(const AutomationObject& other) const {
   dispatch_->QueryInterface(IID_IUnknown, a.put_void());
   peer->dispatch_->QueryInterface(IID_IUnknown, b.put_void());
   return a && a.get() == b.get();
+}
+
+namespace {
+
+class HeldThroughHandler : public FileHold {
+ public:
+  explicit HeldThroughHandler(winkit::ComPtr<IIniFileHold> hold) : hold_(std::move(hold)) {}
+  ~HeldThroughHandler() override { hold_->ReleaseFile(); }
+
+ private:
+  winkit::ComPtr<IIniFileHold> hold_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileHold> DispatchClient::HoldFile(TextView path) {
+  winkit::ComPtr<IIniFileHold> hold;
+  if (FAILED(dispatch_.As(hold))) return nullptr;
+  HRESULT hr = hold->HoldFile(winkit::Bstr(path).get());
+  if (FAILED(hr)) {
+    EXCEPINFO info{};
+    winkit::FillExcepInfo(hr, &info, L"");
+    winkit::Bstr source = winkit::Bstr::Attach(info.bstrSource),
+                 description = winkit::Bstr::Attach(info.bstrDescription);
+    throw ErrorFromResult(DISP_E_EXCEPTION, &info);
+  }
+  return std::make_unique<HeldThroughHandler>(std::move(hold));
 }
 
 ObjectRef ComObjectFactory::Create(TextView prog_id) {

@@ -22,7 +22,7 @@ class MemoryIniStorage : public IniStorage {
  public:
   MemoryIniStorage(MemoryIniDisk& disk, Text path) : disk_(disk), path_(std::move(path)) {}
 
-  void Lock(bool create) override {
+  void Lock(bool create, Scope) override {
     if (create && !disk_.files_.count(path_)) {
       CheckCanCreate();
       disk_.files_[path_];

@@ -34,6 +34,7 @@ class MemoryIniDisk {
   void Put(const Text& path, std::string bytes);
   void Remove(const Text& path);
   void SetReadOnly(const Text& path, bool read_only);
+  bool IsLocked(const Text& path) const { return locked_.count(path) != 0; }
 
   Counters counters;
   // When set, this many more bytes land; the next one kills the writer (SimulatedKill).

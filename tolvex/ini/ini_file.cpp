@@ -1,6 +1,7 @@
 #include "tolvex/ini/ini_file.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tolvex {
 
@@ -70,8 +71,49 @@ struct IniFile::Edit {
   TextView encoded;
 };
 
+// The storage's lock for one call, unless Hold() holds it already.
+class IniFile::Locked {
+ public:
+  Locked(IniFile& file, bool create) : file_(file) {
+    if (!file_.held_) file_.storage_->Lock(create, IniStorage::Scope::kContent);
+  }
+  ~Locked() {
+    if (!file_.held_) file_.Unlocked();
+  }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+ private:
+  IniFile& file_;
+};
+
 IniFile::IniFile(std::unique_ptr<IniStorage> storage) : storage_(std::move(storage)) {}
-IniFile::~IniFile() = default;
+IniFile::~IniFile() { Release(); }
+
+void IniFile::Hold() {
+  if (held_) return;
+  storage_->Lock(/*create=*/true, IniStorage::Scope::kWithReportCounter);
+  held_ = true;
+}
+
+void IniFile::Release() noexcept {
+  if (!held_) return;
+  held_ = false;
+  Unlocked();
+}
+
+void IniFile::Unlocked() noexcept {
+  storage_->Unlock();
+  // A file system may give the file its last write time only when it is closed: the stamp
+  // of what we wrote is the one it has now.
+  if (std::exchange(wrote_, false) && loaded_) {
+    try {
+      stamp_ = storage_->Stamp();
+    } catch (...) {
+      loaded_ = false;
+    }
+  }
+}
 
 void IniFile::Load() {
   // The stamp is taken first: a change that lands while we read shows as a new stamp.
@@ -104,7 +146,7 @@ void IniFile::Refresh(bool locked) {
   if (locked) {
     Load();
   } else {
-    IniStorageLock lock(*storage_, /*create=*/false);
+    Locked lock(*this, /*create=*/false);
     Load();
   }
 }
@@ -115,7 +157,7 @@ void IniFile::BumpChanges() {
 }
 
 Text IniFile::Get(TextView section, TextView key) {
-  Refresh(false);
+  Refresh(held_);
   size_t block = doc_.FindSection(section);
   if (block == kNone) return {};
   size_t k = doc_.FindKey(block, key);
@@ -123,7 +165,7 @@ Text IniFile::Get(TextView section, TextView key) {
 }
 
 std::vector<Text> IniFile::Keys(TextView section) {
-  Refresh(false);
+  Refresh(held_);
   std::vector<Text> names;
   size_t block = doc_.FindSection(section);
   if (block == kNone) return names;
@@ -133,7 +175,7 @@ std::vector<Text> IniFile::Keys(TextView section) {
 
 void IniFile::Set(TextView section, TextView key, TextView value) {
   Text encoded = ini::EncodeValue(value);
-  IniStorageLock lock(*storage_, /*create=*/true);
+  Locked lock(*this, /*create=*/true);
   try {
     Refresh(true);
     size_t block = doc_.FindSection(section);
@@ -166,7 +208,10 @@ void IniFile::Set(TextView section, TextView key, TextView value) {
         }
       }
     }
-    if (how != How::kRewrite) BumpChanges();
+    wrote_ = true;
+    // Also before a rebuild: its redo record then begins with the file's own first line,
+    // which tells a record that stands for this file (ini_storage.h, Replace()).
+    if (native_ && changes_) BumpChanges();
     switch (how) {
       case How::kRewrite:
         Rewrite(edit);
@@ -228,7 +273,7 @@ void IniFile::Rewrite(const Edit& edit) {
   const bool new_key = edit.block != kNone && edit.key == kNone;
   const bool move = new_key && !doc_.IsLastBlock(edit.block) && !blocks[edit.block].has_later_twin;
   const size_t old_changes_line = changes_ ? 0 : kNone;
-  const uint64_t changes = changes_ ? *changes_ + 1 : 1;
+  const uint64_t changes = changes_ ? *changes_ : 1;  // bumped already (Set)
   Text out;
   out.reserve(doc_.text().size() + doc_.lines().size() + 2 * edit.encoded.size() + kWholeWriteBytes);
   auto put = [&](TextView line) { out.append(line).append(kBreak); };

@@ -53,14 +53,23 @@ class IniFile {
   // Key names of the section in file order; empty when the file or section is absent.
   std::vector<Text> Keys(TextView section);
 
+  // Takes the file's lock (making the file when it is missing), together with the report
+  // counter's (IniStorage::Scope), and keeps it until Release(): the calls in between run
+  // under that one lock, and no other writer changes the file meanwhile. Holding twice is
+  // holding once.
+  void Hold();
+  void Release() noexcept;
+
   // The image as of the last call (for tests and diagnostics).
   const ini::IniDocument& document() const { return doc_; }
 
  private:
   struct Edit;
+  class Locked;
   void Refresh(bool locked);
   bool Fresh();
   void Load();
+  void Unlocked() noexcept;  // gives the lock back
   void BumpChanges();
   void Rewrite(const Edit& edit);
   void AppendLines(const Text* header, TextView key_line);
@@ -73,6 +82,8 @@ class IniFile {
   std::optional<uint64_t> changes_;  // the count of the loaded image; none without the line
   bool loaded_ = false;
   bool native_ = false;  // UTF-16LE with mark: changes can go in place
+  bool held_ = false;    // locked by Hold()
+  bool wrote_ = false;   // changed under the current lock
 };
 
 }  // namespace tolvex

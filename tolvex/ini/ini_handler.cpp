@@ -58,4 +58,13 @@ std::vector<Text> IniHandler::EnumerateCurrentSection() {
   return file_->Keys(section_);
 }
 
+void IniHandler::HoldFile(const Text& path) {
+  SetPath(path);
+  file_->Hold();
+}
+
+void IniHandler::ReleaseFile() noexcept {
+  if (file_) file_->Release();
+}
+
 }  // namespace tolvex

@@ -39,6 +39,11 @@ class IniHandler {
   // The key names of the current section in file order; empty for an absent file or section.
   std::vector<Text> EnumerateCurrentSection();
 
+  // Holds the lock of the file at `path` (set as by SetPath, and made when missing) until
+  // ReleaseFile() or another path: the calls in between run under that one lock.
+  void HoldFile(const Text& path);
+  void ReleaseFile() noexcept;
+
  private:
   IniStorageProvider& storage_;
   Text path_, section_, key_;

@@ -5,7 +5,8 @@
 // Rules every storage keeps:
 //  - Lock()/Unlock() exclude every other IniStorage on the same file, in any process and
 //    on any machine, whatever path names the file. All changes and every full read
-//    happen between them.
+//    happen between them. Between them nobody else deletes or renames the file; between
+//    two locks anyone may.
 //  - Stamp() is cheap and changes when the file is replaced, deleted, created or
 //    resized. An in-place change need not show in it: the engine keeps a change count
 //    in the file itself for that (ini_file.h).
@@ -15,7 +16,8 @@
 //    killed during any other write leaves any prefix of it (the system may stop between
 //    two pages of a long one).
 //  - Replace() swaps the whole content at once: a process killed during it leaves the
-//    old content or the new one to the next lock holder, never a mix.
+//    old content or the new one to the next lock holder, never a mix, also to one that
+//    may not write the file; and never to a file other than the one it was made for.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,8 +51,12 @@ class IniStorage {
 
   // With `create`, makes an empty file when none exists; without it, a missing file is
   // left missing and nothing is held. Raises AutomationError when the file stays locked
-  // by someone else for too long or cannot be made.
-  virtual void Lock(bool create) = 0;
+  // by someone else for too long or cannot be made. kWithReportCounter also excludes,
+  // and waits for, whoever holds the report file's counter lock (the debugger takes that
+  // one around the handler calls of a message when it cannot hold the file through the
+  // handler): one lock for all of a message's exchange.
+  enum class Scope { kContent, kWithReportCounter };
+  virtual void Lock(bool create, Scope scope) = 0;
   virtual void Unlock() noexcept = 0;
 
   virtual IniStamp Stamp() = 0;
@@ -72,18 +78,6 @@ class IniStorageProvider {
   // Binds a storage to a path without touching the file. Raises AutomationError for a
   // path that can never name a file (bad characters, a device name, no file name).
   virtual std::unique_ptr<IniStorage> Open(const Text& path) = 0;
-};
-
-// Holds a storage's lock for one scope.
-class IniStorageLock {
- public:
-  IniStorageLock(IniStorage& storage, bool create) : storage_(storage) { storage_.Lock(create); }
-  ~IniStorageLock() { storage_.Unlock(); }
-  IniStorageLock(const IniStorageLock&) = delete;
-  IniStorageLock& operator=(const IniStorageLock&) = delete;
-
- private:
-  IniStorage& storage_;
 };
 
 }  // namespace tolvex

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/automation_error.h"
-#include "winkit/cross_process_lock.h"
+#include "winkit/file_lock.h"
 
 namespace tolvex {
 
@@ -99,29 +99,34 @@ std::wstring CheckedFullPath(const std::wstring& path) {
 }
 
 constexpr auto kSlot = winkit::FileLockSlot::kContent;
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The bytes of a redo record's first line (UTF-16LE), without its line break: for the
+// engine's records its change count, which the file already bears when the landing starts.
+size_t FirstLineBytes(std::string_view record) {
+  size_t i = 0;
+  while (i + 1 < record.size() && i < kWholeWriteBytes &&
+         !((record[i] == '\r' || record[i] == '\n') && record[i + 1] == '\0'))
+    i += 2;
+  return i;
+}
 
 class Win32IniStorage : public IniStorage {
  public:
   explicit Win32IniStorage(std::wstring full_path) : path_(std::move(full_path)) {}
   ~Win32IniStorage() override { Unlock(); }
 
-  void Lock(bool create) override {
-    for (;;) {
-      if (!file_ && !Open(create)) return;  // no file, none wanted: nothing to exclude
-      if (!winkit::LockFileSlot(file_.get(), kSlot)) {
-        DWORD code = GetLastError();
-        if (code == ERROR_LOCK_VIOLATION)
-          throw Error(en::kPathFileAccess, L"Path/File access error: another program keeps the INI file locked");
-        throw FileError(code, L"locking the INI file");
-      }
-      if (!winkit::FileWasReplaced(file_.get(), path_)) break;
-      winkit::UnlockFileSlot(file_.get(), kSlot);  // replaced while we waited: on to the new one
-      file_.reset();
+  void Lock(bool create, Scope scope) override {
+    lock_ = winkit::FileLock::Open(path_, scope == Scope::kContent ? kSlot : winkit::FileLockSlot::kBoth, create);
+    if (!lock_) {
+      const DWORD code = GetLastError();
+      if (NamesFolder()) throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
+      if (!create && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) return;  // nothing to exclude
+      if (code == ERROR_LOCK_VIOLATION || code == ERROR_SHARING_VIOLATION)
+        throw Error(en::kPathFileAccess, L"Path/File access error: another program keeps the INI file locked");
+      throw FileError(code, create ? L"creating the INI file" : L"opening the INI file");
     }
-    held_ = true;
     try {
-      LandLeftRedo();
+      TakeLeftRedo();
     } catch (...) {
       Unlock();
       throw;
@@ -129,61 +134,65 @@ class Win32IniStorage : public IniStorage {
   }
 
   void Unlock() noexcept override {
-    if (held_ && file_) winkit::UnlockFileSlot(file_.get(), kSlot);
-    held_ = false;
+    lock_.Release();
+    standing_in_.reset();
   }
 
   IniStamp Stamp() override {
     IniStamp stamp;
-    if (file_ && !held_ && winkit::FileWasReplaced(file_.get(), path_)) file_.reset();  // held: checked when locked
-    if (!file_ && !Open(false)) return stamp;
-    FILE_STANDARD_INFO standard{};
-    FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandleEx(file_.get(), FileStandardInfo, &standard, sizeof standard) ||
-        !GetFileInformationByHandleEx(file_.get(), FileBasicInfo, &basic, sizeof basic))
-      return stamp;  // cannot be asked: reads as changed, and the next full read says why
+    if (lock_) {
+      FILE_STANDARD_INFO standard{};
+      FILE_BASIC_INFO basic{};
+      if (!GetFileInformationByHandleEx(lock_.file(), FileStandardInfo, &standard, sizeof standard) ||
+          !GetFileInformationByHandleEx(lock_.file(), FileBasicInfo, &basic, sizeof basic))
+        return stamp;  // cannot be asked: reads as changed, and the next full read says why
+      stamp.exists = true;
+      stamp.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+      stamp.write_time = static_cast<uint64_t>(basic.LastWriteTime.QuadPart);
+      return stamp;
+    }
+    // Between locks the file is not open: it is looked at by its name.
+    WIN32_FILE_ATTRIBUTE_DATA named{};
+    if (!GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &named) ||
+        (named.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      return stamp;
     stamp.exists = true;
-    stamp.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
-    stamp.write_time = static_cast<uint64_t>(basic.LastWriteTime.QuadPart);
+    stamp.size = static_cast<uint64_t>(named.nFileSizeHigh) << 32 | named.nFileSizeLow;
+    stamp.write_time =
+        static_cast<uint64_t>(named.ftLastWriteTime.dwHighDateTime) << 32 | named.ftLastWriteTime.dwLowDateTime;
     return stamp;
   }
 
   std::string Head(size_t bytes) override {
-    if (!file_) return {};
+    if (standing_in_) return standing_in_->substr(0, bytes);
+    winkit::Handle own;
+    HANDLE file = lock_.file();
+    if (!file) {
+      own.reset(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!own) return {};
+      file = own.get();
+    }
     std::string head(bytes, '\0');
     DWORD got = 0;
-    if (!Seek(0) || !ReadFile(file_.get(), head.data(), static_cast<DWORD>(bytes), &got, nullptr)) got = 0;
+    if (!Seek(file, 0) || !ReadFile(file, head.data(), static_cast<DWORD>(bytes), &got, nullptr)) got = 0;
     head.resize(got);
     return head;
   }
 
   std::optional<std::string> Load() override {
-    DropDeadSideFile();
-    DeleteFileW((RedoName() + L"-part").c_str());  // an unfinished record (see LandLeftRedo())
-    if (!file_) return std::nullopt;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file_.get(), &size)) throw FileError(GetLastError(), L"reading the INI file");
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    size_t done = 0;
-    if (!Seek(0)) throw FileError(GetLastError(), L"reading the INI file");
-    while (done < bytes.size()) {
-      DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), got = 0;
-      if (!ReadFile(file_.get(), bytes.data() + done, chunk, &got, nullptr)) {
-        DWORD code = GetLastError();
-        if (code == ERROR_HANDLE_EOF) break;
-        throw FileError(code, L"reading the INI file");
-      }
-      if (got == 0) break;  // shorter than it was a moment ago
-      done += got;
-    }
-    bytes.resize(done);
-    return bytes;
+    DeleteFileW((RedoName() + L"-part").c_str());  // an unfinished record (see TakeLeftRedo())
+    if (standing_in_) return standing_in_;
+    if (!lock_) return std::nullopt;
+    return ReadAll(lock_.file(), L"reading the INI file");
   }
 
   void Write(uint64_t offset, std::string_view bytes) override {
-    if (!file_ || !writable_) throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
+    if (!lock_ || !lock_.writable())
+      throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
     DWORD written = 0;
-    if (!Seek(offset) || !WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    if (!Seek(lock_.file(), offset) ||
+        !WriteFile(lock_.file(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
       throw FileError(GetLastError(), L"writing the INI file");
     if (written != bytes.size()) throw FileError(ERROR_DISK_FULL, L"writing the INI file");
   }
@@ -194,10 +203,7 @@ class Win32IniStorage : public IniStorage {
   // while the content lands leaves the record, and the next lock holder lands it again
   // before anything reads the file.
   void Replace(std::string_view bytes) override {
-    DWORD attributes = GetFileAttributesW(path_.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
-    if (!file_ || !writable_ || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)))
+    if (!lock_ || !lock_.writable())
       throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");
     const std::wstring redo = RedoName(), part = redo + L"-part";
     {
@@ -225,10 +231,35 @@ class Win32IniStorage : public IniStorage {
  private:
   // Reads and writes go through the file pointer: under Wine an offset given with the
   // call costs a platform round trip.
-  bool Seek(uint64_t offset) {
+  static bool Seek(HANDLE file, uint64_t offset) {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+  }
+
+  static std::string ReadAll(HANDLE file, const wchar_t* doing) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size)) throw FileError(GetLastError(), doing);
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    size_t done = 0;
+    if (!Seek(file, 0)) throw FileError(GetLastError(), doing);
+    while (done < bytes.size()) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24)), got = 0;
+      if (!ReadFile(file, bytes.data() + done, chunk, &got, nullptr)) {
+        DWORD code = GetLastError();
+        if (code == ERROR_HANDLE_EOF) break;
+        throw FileError(code, doing);
+      }
+      if (got == 0) break;  // shorter than it was a moment ago
+      done += got;
+    }
+    bytes.resize(done);
+    return bytes;
+  }
+
+  bool NamesFolder() const {
+    DWORD attributes = GetFileAttributesW(path_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
   // Makes `bytes` the whole content of the held file.
@@ -236,92 +267,47 @@ class Win32IniStorage : public IniStorage {
     Write(0, bytes);
     FILE_END_OF_FILE_INFO end{};
     end.EndOfFile.QuadPart = static_cast<LONGLONG>(bytes.size());
-    if (!SetFileInformationByHandle(file_.get(), FileEndOfFileInfo, &end, sizeof end))
+    if (!SetFileInformationByHandle(lock_.file(), FileEndOfFileInfo, &end, sizeof end))
       throw FileError(GetLastError(), L"writing the INI file");
   }
 
-  // Lands what a replacement killed half-way left in its redo record (called under the
-  // lock, so no live replacement is writing one). A record that was never finished
-  // (`-part`) is left to the next full read: the file still holds the content from
-  // before that replacement.
-  void LandLeftRedo() {
+  // What a replacement killed half-way left in its redo record (called under the lock, so
+  // no live replacement is writing one). The engine gives the file the change count its
+  // record begins with before the record is written, and a landing writes its first bytes
+  // first: a file that begins with the record's first line may be torn, and the record is
+  // its content. It lands again, or, for a holder that may not write the file, stands in
+  // for it. A file that does not begin so is not the one the record was made for (a file
+  // deleted and made anew, another program's file): the record goes, and the file stays
+  // as it is. A record that was never finished (`-part`) goes at the next full read: the
+  // file still holds the content from before that replacement.
+  void TakeLeftRedo() {
     const std::wstring redo = RedoName();
     if (GetFileAttributesW(redo.c_str()) == INVALID_FILE_ATTRIBUTES) return;  // the usual case: one look
-    winkit::Handle record(CreateFileW(redo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    std::string record;
+    {
+      winkit::Handle file(CreateFileW(redo.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!record) return;
-    if (!writable_) return;  // left for someone who may write the file
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(record.get(), &size)) throw FileError(GetLastError(), L"reading the INI file");
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!ReadFile(record.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size())
-      throw FileError(GetLastError(), L"reading the INI file");
-    record.reset();
-    Land(bytes);
+      if (!file) return;
+      record = ReadAll(file.get(), L"reading the INI file");
+    }
+    const size_t line = FirstLineBytes(record);
+    if (line == 0 || Head(line) != std::string_view(record).substr(0, line)) {
+      DeleteFileW(redo.c_str());
+      return;
+    }
+    if (!lock_.writable()) {
+      standing_in_ = std::move(record);
+      return;
+    }
+    Land(record);
     DeleteFileW(redo.c_str());
   }
 
   std::wstring RedoName() const { return path_ + L".tolvex-redo"; }
 
-  // Opens the file at the path (creating an empty one when `create`); false when there
-  // is none and none was wanted.
-  bool Open(bool create) {
-    for (;;) {
-      DWORD attributes = GetFileAttributesW(path_.c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        throw Error(en::kPathFileAccess, L"Path/File access error: the INI file path names a folder");
-      // A read-only file is opened for reading only, whoever we run as.
-      const bool read_only = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-      file_.reset(CreateFileW(path_.c_str(), read_only ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE, kShareAll,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-      writable_ = file_ && !read_only;
-      if (!file_ && GetLastError() == ERROR_ACCESS_DENIED) {  // no right to write it
-        file_.reset(CreateFileW(path_.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-        writable_ = false;
-      }
-      if (file_) return true;
-      DWORD code = GetLastError();
-      if (code != ERROR_FILE_NOT_FOUND) {
-        if (code == ERROR_PATH_NOT_FOUND && !create) return false;  // nothing to read there
-        throw FileError(code, create ? L"creating the INI file" : L"opening the INI file");
-      }
-      // Builds before the in-place replacement renamed a side file over the INI file; one
-      // killed between its two renames left the new content beside the name: it is whole,
-      // and it is the file.
-      if (MoveFileExW(SideName().c_str(), path_.c_str(), 0)) continue;
-      if (!create) return false;
-      file_.reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-      writable_ = static_cast<bool>(file_);
-      if (file_) return true;
-      throw FileError(GetLastError(), L"creating the INI file");
-    }
-  }
-
-  // The side file of those earlier builds (see Open()).
-  std::wstring SideName() const { return path_ + L".tolvex-new"; }
-
-  // Clears what a replacement of those earlier builds, killed while writing its side
-  // file, left behind: the side file and the old files moved aside.
-  void DropDeadSideFile() const {
-    const std::wstring side = SideName();
-    if (GetFileAttributesW(side.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    DeleteFileW(side.c_str());
-    WIN32_FIND_DATAW found;
-    std::wstring folder = path_.substr(0, path_.find_last_of(L"\\/") + 1);
-    HANDLE find = FindFirstFileW((path_ + L".*.tolvex-old").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do DeleteFileW((folder + found.cFileName).c_str());
-    while (FindNextFileW(find, &found));
-    FindClose(find);
-  }
-
   std::wstring path_;
-  winkit::Handle file_;   // the file at the path as of the last look; empty when there is none
-  bool writable_ = false;
-  bool held_ = false;     // the lock is held through file_
+  winkit::FileLock lock_;                   // the file and its lock while held
+  std::optional<std::string> standing_in_;  // a left redo record read in place of the torn file
 };
 
 }  // namespace

@@ -1,12 +1,12 @@
 #pragma once
 // INI files on Win32 disks.
 //
-// Each storage keeps its file's handle (shared for read, write and delete) across calls.
-// The lock is a byte-range lock on the file itself (winkit/cross_process_lock.h), so every name of
-// the file, in every process and on every machine that reaches it, meets the same lock.
-// The stamp is the held file's size and last-write time; a file replaced or deleted by
-// someone else reads as changed. Replace() lands the new content in place, after writing
-// it whole to a redo record beside the file (see Replace()).
+// The file is open only while its lock is held (winkit/file_lock.h: a byte-range lock on
+// the file itself, which every name of the file, in every process and on every machine
+// that reaches it, meets). Meanwhile nobody may delete, rename or replace it; between
+// locks anyone may, and the next lock takes the file then at the path. Between locks the
+// stamp is the size and last-write time the path shows. Replace() lands the new content
+// in place, after writing it whole to a redo record beside the file (see Replace()).
 #include "tolvex/ini/ini_storage.h"
 
 namespace tolvex {

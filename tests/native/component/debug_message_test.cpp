@@ -227,7 +227,14 @@ TEST_F(Pipeline, TheIdentityComesFirstAlsoForARejectedMessage) {
   EXPECT_FALSE(fake.disk.HasFile(state.report_file_path));
 }
 
-TEST_F(Pipeline, ReportFileEntriesAndCounter) {
+// Our own handler holds the report file's lock for each read-advance-write of the
+// counter; another maker's handler is driven under the report counter's lock instead.
+class ReportSink : public Pipeline, public ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(OwnOrOtherHandler, ReportSink, ::testing::Bool());
+
+TEST_P(ReportSink, EntriesAndCounter) {
+  const bool own_handler = GetParam();
+  fake.ini_handlers.back()->private_side = own_handler;
   AcceptAll();
   SwitchSinks(1, 0, 0);
   Text first = Add(u"one");
@@ -241,8 +248,9 @@ TEST_F(Pipeline, ReportFileEntriesAndCounter) {
   EXPECT_EQ(Report(u"DebuggerAReport", u"3"), third);
   EXPECT_EQ(Report(u"DebuggerA", u"Counter"), u"4");
   EXPECT_EQ(second.substr(0, 3), u"2. ");  // the message counter shows no gap
-  // Each read-advance-write of the counter ran under the report file's lock.
-  EXPECT_EQ(fake.locks.acquired, std::vector<Text>(4, u"file:" + state.report_file_path));
+  EXPECT_EQ(fake.ini_handlers.back()->holds, own_handler ? 4 : 0);
+  EXPECT_EQ(fake.locks.acquired, std::vector<Text>(own_handler ? 0 : 4, u"file:" + state.report_file_path));
+  EXPECT_FALSE(fake.disk.IsLocked(state.report_file_path));
 }
 
 TEST_F(Pipeline, ReportFileContinuesFromTheStoredCounter) {
@@ -368,7 +376,7 @@ TEST_F(Pipeline, ReportFileFailureSkipsTheLaterSinks) {
   EXPECT_EQ(state.message_counter, 1);  // numbered before the sinks ran
   EXPECT_TRUE(fake.windows.live_windows.empty());
   EXPECT_EQ(Logged(cat::kSectionReport, cat::kDebuggerAKS), u"<none>");
-  EXPECT_TRUE(fake.locks.held.empty());  // the lock was let go on the error
+  EXPECT_FALSE(fake.disk.IsLocked(state.report_file_path));  // the lock was let go on the error
 }
 
 }  // namespace

@@ -106,6 +106,18 @@ Value InProcessIniHandler::Invoke(TextView name, CallKind kind, std::span<Value>
   throw common::AutomationError(438, u"Object doesn't support this property or method");
 }
 
+std::unique_ptr<outside::FileHold> InProcessIniHandler::HoldFile(TextView path) {
+  struct Held : outside::FileHold {
+    explicit Held(tolvex::IniHandler& handler) : handler(handler) {}
+    ~Held() override { handler.ReleaseFile(); }
+    tolvex::IniHandler& handler;
+  };
+  if (!private_side) return nullptr;
+  handler_.HoldFile(Text(path));
+  ++holds;
+  return std::make_unique<Held>(handler_);
+}
+
 }  // namespace fakes
 
 namespace fakes {

@@ -95,12 +95,16 @@ class RecordingMessageBoxes : public component::MessageBoxes {
 };
 
 // The real INI engine on an in-memory disk, reached by member name like the
-// registered component.
+// registered component, and by its private side unless `private_side` is off (as for
+// another maker's handler).
 class InProcessIniHandler : public outside::AutomationObject {
  public:
   explicit InProcessIniHandler(tolvex::MemoryIniDisk& disk) : provider_(disk), handler_(provider_) {}
   Value Invoke(TextView name, CallKind kind, std::span<Value> args) override;
+  std::unique_ptr<outside::FileHold> HoldFile(TextView path) override;
   int failures_left = -1;  // when 0, the next Value put fails with error 70
+  bool private_side = true;
+  int holds = 0;
 
  private:
   tolvex::MemoryIniStorageProvider provider_;

@@ -1,6 +1,5 @@
-// The component's cross-process locks on Windows: the report counter's lock keeps the
-// report file open between messages while its caller keeps it, yet always locks the file
-// now at the path.
+// The component's cross-process locks on Windows: the report counter's lock holds the
+// report file now at the path, and only while it is held.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,7 +8,7 @@
 #include <string>
 
 #include "component/win32/cross_process_locks.h"
-#include "winkit/cross_process_lock.h"
+#include "winkit/file_lock.h"
 
 namespace {
 
@@ -19,53 +18,35 @@ Text AsText(const std::wstring& text) { return Text(text.begin(), text.end()); }
 
 // Whether another handle finds the counter's lock of the file at `path` taken.
 bool CounterLockTaken(const std::wstring& path) {
-  return !winkit::OpenLocked(path, winkit::FileLockSlot::kReportCounter, false, 0) &&
+  return !winkit::FileLock::Open(path, winkit::FileLockSlot::kReportCounter, false, 0) &&
          GetLastError() == ERROR_LOCK_VIOLATION;
 }
 
-TEST(Win32CrossProcessLocks, TheReportCounterLockIsOnTheFileNowAtThePath) {
+TEST(Win32CrossProcessLocks, TheReportCounterLockHoldsTheFileAtThePathOnlyWhileHeld) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"velk-counter-lock-" + std::to_wstring(GetCurrentProcessId());
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
-  const std::wstring path = folder + L"\\velkbug.ini", other = folder + L"\\other.ini";
+  const std::wstring path = folder + L"\\velkbug.ini";
   component::Win32CrossProcessLocks locks;
-  std::shared_ptr<void> kept;  // as the module state keeps it
-  auto take = [&](const std::wstring& file) {
-    auto guard = locks.AcquireReportCounter(AsText(file));
-    kept = guard->Kept();
-    return guard;
-  };
 
-  auto held = take(path);
+  auto held = locks.AcquireReportCounter(AsText(path));
   EXPECT_TRUE(CounterLockTaken(path)) << "made and locked";
+  EXPECT_FALSE(DeleteFileW(path.c_str())) << "nobody deletes it while a message is written";
   held.reset();
   EXPECT_FALSE(CounterLockTaken(path)) << "given back between messages";
-
-  // Replaced by a rename between two messages (moved aside and deleted, the new one moved in).
-  HANDLE side = CreateFileW((path + L".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  CloseHandle(side);
-  ASSERT_TRUE(MoveFileExW(path.c_str(), (path + L".old").c_str(), 0));
-  ASSERT_TRUE(MoveFileExW((path + L".new").c_str(), path.c_str(), 0));
-  ASSERT_TRUE(DeleteFileW((path + L".old").c_str()));
-  held = take(path);
-  EXPECT_TRUE(CounterLockTaken(path)) << "the new file, not the one moved away";
-  held.reset();
-
-  // Another path: that file's lock, and the first file no longer held open (a file
-  // deleted while open stays until its last handle closes).
-  held = take(other);
-  EXPECT_TRUE(CounterLockTaken(other));
-  EXPECT_FALSE(CounterLockTaken(path));
-  held.reset();
   ASSERT_TRUE(DeleteFileW(path.c_str()));
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(path)) << "not held open between messages: gone at once";
 
-  // Kept no longer: the file is not held open.
-  kept.reset();
-  ASSERT_TRUE(DeleteFileW(other.c_str()));
-  EXPECT_FALSE(std::filesystem::exists(other));
+  held = locks.AcquireReportCounter(AsText(path));
+  EXPECT_TRUE(CounterLockTaken(path)) << "a new file made and locked";
+  held.reset();
+
+  // A folder that does not exist: nothing is held, and the INI file handler says why.
+  held = locks.AcquireReportCounter(AsText(folder + L"\\missing\\velkbug.ini"));
+  EXPECT_NE(held, nullptr);
+  held.reset();
   std::filesystem::remove_all(folder);
 }
 

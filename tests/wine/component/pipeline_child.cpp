@@ -1,5 +1,7 @@
 // Records N messages named after its tag through the core, for the concurrency test:
-//   pipeline_child.exe <count> <tag>
+//   pipeline_child.exe <count> <tag> [plain]
+// "plain": the INI file handler is reached through its automation members alone, as
+// another maker's handler would be (no private side to hold the file's lock).
 #include <windows.h>
 #include <objbase.h>
 
@@ -9,6 +11,22 @@
 #include "component/debug_message.h"
 #include "component/debugger_commands.h"
 #include "component/win32/platform_win32.h"
+
+namespace {
+
+// Forwards the automation members and nothing else.
+class MembersOnly : public outside::AutomationObject {
+ public:
+  explicit MembersOnly(outside::ObjectRef inner) : inner_(std::move(inner)) {}
+  outside::Value Invoke(common::TextView name, outside::CallKind kind, std::span<outside::Value> args) override {
+    return inner_->Invoke(name, kind, args);
+  }
+
+ private:
+  outside::ObjectRef inner_;
+};
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
@@ -24,6 +42,8 @@ int wmain(int argc, wchar_t** argv) {
     } catch (...) {
       return 3;
     }
+    if (argc > 3 && std::wstring(argv[3]) == L"plain")
+      state.ini_handler = std::make_shared<MembersOnly>(state.ini_handler);
     for (int i = 0; i < count; ++i) {
       std::wstring text = tag + L"-" + std::to_wstring(i);
       outside::Value extra, co_extra(common::Text(text.begin(), text.end()));

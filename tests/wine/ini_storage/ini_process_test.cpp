@@ -136,5 +136,61 @@ TEST(IniProcesses, AWriterKilledAtAnyMomentLeavesEveryCompletedReport) {
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"killed.ini"});
 }
 
+// Writers killed while they rebuild a large file: the next reader finds every change that
+// completed before the kill, and the one under way either whole or not at all.
+TEST(IniProcesses, AWriterKilledWhileItRebuildsALargeFileLeavesTheOldOrTheNewWhole) {
+  TempFolder folder;
+  Text path = folder.File("large.ini");
+  {
+    IniHandler h(Win32IniStorageProvider::Instance());
+    h.SetPath(path);
+    h.HoldFile(path);
+    h.SetSection(u"Bulk");
+    for (int i = 0; i < 20000; ++i) {  // about 4 MB: each rebuild takes a while
+      h.SetKey(common::IntegerText(i));
+      h.SetValue(ReportMessage(i));
+    }
+    h.ReleaseFile();
+  }
+  std::mt19937 random(std::random_device{}());
+  long next = 0;  // the first key the next writer stores
+  for (int round = 0; round < 8; ++round) {
+    DWORD delay = std::uniform_int_distribution<DWORD>(0, 150)(random);
+    long last;
+    {
+      Writer writer(path, L"rebuilds:" + std::to_wstring(next), -1);
+      ASSERT_TRUE(writer.started());
+      for (int i = 0; i < 3000 && writer.progress() < 0 && writer.Wait(0) == -1; ++i) Sleep(1);
+      Sleep(delay);
+      writer.Kill();
+      last = std::max(next - 1, writer.progress());
+    }
+    SCOPED_TRACE("round " + std::to_string(round) + ", killed " + std::to_string(delay) + " ms in, last complete key " +
+                 std::to_string(last));
+    IniHandler h(Win32IniStorageProvider::Instance());
+    h.SetPath(path);
+    for (long key = 0; key <= last + 1; ++key) {
+      h.SetSection(key % 2 ? u"A" : u"B");
+      h.SetKey(common::IntegerText(key));
+      const Text value = h.Value();
+      if (key <= last)
+        ASSERT_EQ(value, ReportMessage(key)) << key;
+      else  // the change under way: whole or not there
+        ASSERT_TRUE(value.empty() || value == ReportMessage(key)) << key;
+      if (key == last + 1 && !value.empty()) ++last;
+    }
+    h.SetSection(u"Bulk");
+    const std::vector<Text> bulk = h.EnumerateCurrentSection();
+    ASSERT_EQ(bulk.size(), 20000u);
+    for (int i : {0, 9999, 19999}) {
+      h.SetKey(common::IntegerText(i));
+      ASSERT_EQ(h.Value(), ReportMessage(i));
+    }
+    EXPECT_EQ(ProfileRead(path, u"Bulk", u"19999"), ReportMessage(19999));
+    next = last + 1;
+  }
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"large.ini"});
+}
+
 }  // namespace
 }  // namespace tolvex::wintest

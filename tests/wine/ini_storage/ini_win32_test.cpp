@@ -4,7 +4,7 @@
 
 #include "common/automation_error.h"
 #include "tolvex/ini/win32_ini_storage.h"
-#include "winkit/cross_process_lock.h"
+#include "winkit/file_lock.h"
 #include "win32_test_util.h"
 
 namespace tolvex::wintest {
@@ -160,51 +160,84 @@ TEST_F(IniWin32Test, BadPathsRaiseTheirErrorNumbersAndCreateNothing) {
   EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
 }
 
-// A whole-file replacement keeps the file what it was: other handles stay on it, and a
+// A whole-file replacement keeps the file what it was: other handlers stay on it, and a
 // lock held on it through another handle (the report counter's) still excludes others.
-TEST_F(IniWin32Test, ReplacementKeepsTheFileItsHandlesAndLocks) {
+TEST_F(IniWin32Test, ReplacementKeepsTheFileAndItsLocks) {
   Set(h_, u"A", u"k", u"1");
   Set(h_, u"B", u"k", u"1");
-  winkit::Handle counter = winkit::OpenLocked(W(path_), winkit::FileLockSlot::kReportCounter, false);
+  winkit::FileLock counter = winkit::FileLock::Open(W(path_), winkit::FileLockSlot::kReportCounter, false);
   ASSERT_TRUE(counter);
   IniHandler other(Win32IniStorageProvider::Instance());
   other.SetPath(path_);
-  EXPECT_EQ(Get(other, u"A", u"k"), u"1");  // its handle is open too
-  Set(h_, u"A", u"new", u"2");               // moves [A]: a whole-file replacement
+  EXPECT_EQ(Get(other, u"A", u"k"), u"1");
+  Set(h_, u"A", u"new", u"2");  // moves [A]: a whole-file replacement
   EXPECT_EQ(Get(other, u"A", u"new"), u"2");
   Set(other, u"A", u"newer", u"3");
   EXPECT_EQ(Get(h_, u"A", u"newer"), u"3");
-  EXPECT_FALSE(winkit::FileWasReplaced(counter.get(), W(path_)));
-  EXPECT_FALSE(winkit::OpenLocked(W(path_), winkit::FileLockSlot::kReportCounter, false, 0));
-  counter.reset();
+  EXPECT_FALSE(winkit::FileLock::Open(W(path_), winkit::FileLockSlot::kReportCounter, false, 0));
+  counter.Release();
   EXPECT_EQ(ProfileRead(path_, u"A", u"newer"), u"3");
   EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
 }
 
 // A replacement killed while its content landed left a torn file and a whole redo record:
-// the next user lands the record before reading. One killed while writing the record left
-// the file as it was.
-TEST_F(IniWin32Test, AReplacementKilledHalfWayIsFinishedOrUndone) {
+// the next user lands the record before reading, or, when it may not write the file,
+// reads the record instead of the torn file. One killed while writing the record left the
+// file as it was. A record lands only on the file it was made for: not on a file made anew
+// after a delete, nor on one that another program wrote meanwhile.
+TEST_F(IniWin32Test, ALeftRedoRecordLandsOnlyOnTheFileItWasMadeFor) {
   Set(h_, u"A", u"k", u"old");
   const std::string old_bytes = ReadBytes(path_);
   Set(h_, u"B", u"k", u"1");
   Set(h_, u"A", u"k2", u"new");  // a replacement
   const std::string new_bytes = ReadBytes(path_);
+  // Torn: the change count bumped in place (the first line has the new count), then the
+  // landing cut short.
+  const size_t first_line = 2 + 2 * 27;
+  std::string torn = old_bytes;
+  torn.replace(0, first_line, new_bytes.substr(0, first_line));
+  torn.replace(0, new_bytes.size() / 2, new_bytes.substr(0, new_bytes.size() / 2));
   const Text redo = path_ + u".tolvex-redo";
+  auto fresh_get = [&](const Text& section, const Text& key) {
+    IniHandler h(Win32IniStorageProvider::Instance());
+    h.SetPath(path_);
+    return Get(h, section, key);
+  };
 
   WriteBytes(redo + u"-part", new_bytes.substr(0, new_bytes.size() / 2));
   WriteBytes(path_, old_bytes);
-  IniHandler undone(Win32IniStorageProvider::Instance());
-  undone.SetPath(path_);
-  EXPECT_EQ(Get(undone, u"A", u"k2"), u"");
-  EXPECT_EQ(Get(undone, u"A", u"k"), u"old");
+  EXPECT_EQ(fresh_get(u"A", u"k2"), u"");
+  EXPECT_EQ(fresh_get(u"A", u"k"), u"old");
+  EXPECT_EQ(ReadBytes(path_), old_bytes);
 
+  // Torn, read by one who may not write it: the record's content, the file untouched.
   WriteBytes(redo, new_bytes);
-  WriteBytes(path_, new_bytes.substr(0, new_bytes.size() / 3) + old_bytes);
-  IniHandler finished(Win32IniStorageProvider::Instance());
-  finished.SetPath(path_);
-  EXPECT_EQ(Get(finished, u"A", u"k2"), u"new");
+  WriteBytes(path_, torn);
+  ASSERT_TRUE(SetFileAttributesW(W(path_).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(fresh_get(u"A", u"k2"), u"new");
+  EXPECT_EQ(fresh_get(u"B", u"k"), u"1");
+  EXPECT_EQ(ReadBytes(path_), torn);
+  ASSERT_TRUE(SetFileAttributesW(W(path_).c_str(), FILE_ATTRIBUTE_NORMAL));
+  // ... and by one who may: landed.
+  EXPECT_EQ(fresh_get(u"A", u"k2"), u"new");
   EXPECT_EQ(ReadBytes(path_), new_bytes);
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
+
+  // The file deleted after the kill: the next change starts a new file.
+  WriteBytes(redo, new_bytes);
+  ASSERT_TRUE(DeleteFileW(W(path_).c_str()));
+  IniHandler h(Win32IniStorageProvider::Instance());
+  h.SetPath(path_);
+  Set(h, u"C", u"k", u"fresh");
+  EXPECT_EQ(Get(h, u"A", u"k"), u"");
+  EXPECT_EQ(ProfileSections(path_), std::vector<Text>{u"C"});
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
+
+  // Another program wrote the file meanwhile: its content stays.
+  WriteBytes(redo, new_bytes);
+  WriteBytes(path_, "[Other]\r\nkey=theirs\r\n");
+  EXPECT_EQ(fresh_get(u"Other", u"key"), u"theirs");
+  EXPECT_EQ(fresh_get(u"A", u"k2"), u"");
   EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"test.ini"});
 }
 

@@ -1,7 +1,9 @@
 // The test program, and the writer child that the process tests start:
-//   ini_win32_tests --writer <path> <report|keys:SECTION> <count, -1 = until killed> <progress>
+//   ini_win32_tests --writer <path> <report|keys:SECTION|rebuilds:FIRST> <count, -1 = until killed> <progress>
 // The child stores one change after the other and, after each, writes the number of the
-// last completed one into the shared-memory block named <progress>.
+// last completed one into the shared-memory block named <progress>. "rebuilds" stores
+// keys FIRST, FIRST+1, ... in the sections A and B by turns: each moves its section to
+// the end of the file, a whole-file rebuild.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -25,6 +27,12 @@ int RunWriter(const std::wstring& path, const std::wstring& mode, long count, co
       long done;
       if (mode == L"report") {
         done = static_cast<long>(Report(h));
+      } else if (mode.rfind(L"rebuilds:", 0) == 0) {
+        const long key = std::stol(mode.substr(9)) + i;
+        h.SetSection(key % 2 ? u"A" : u"B");
+        h.SetKey(common::IntegerText(key));
+        h.SetValue(ReportMessage(key));
+        done = key;
       } else {
         h.SetSection(FromW(mode.substr(5)));
         h.SetKey(common::IntegerText(i));

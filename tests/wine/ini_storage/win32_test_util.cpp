@@ -112,6 +112,12 @@ Text ReportMessage(int64_t n) {
 }
 
 int64_t Report(IniHandler& h) {
+  // Under one lock, as the debugger takes it.
+  h.HoldFile(h.Path());
+  struct Release {
+    IniHandler& h;
+    ~Release() { h.ReleaseFile(); }
+  } release{h};
   h.SetSection(u"DebuggerA");
   h.SetKey(u"Counter");
   Text counter = h.Value();

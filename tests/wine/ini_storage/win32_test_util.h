@@ -37,8 +37,8 @@ std::vector<Text> ProfileSections(const Text& path);
 std::string ReadBytes(const Text& path);
 void WriteBytes(const Text& path, const std::string& bytes);
 
-// One report: read the counter, store a numbered message, store the counter plus one.
-// Returns the number of the message stored.
+// One report: read the counter, store a numbered message, store the counter plus one,
+// holding the file's lock throughout. Returns the number of the message stored.
 int64_t Report(IniHandler& h);
 Text ReportMessage(int64_t n);
 

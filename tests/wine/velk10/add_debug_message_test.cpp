@@ -70,6 +70,64 @@ TEST_F(AddDebugMessageLate, WorkedExampleLandsInReportFileAndRegistryLogExactly)
   EXPECT_EQ(box_.Profile(L"DebuggerA", L"Counter"), L"2");
 }
 
+// Runs a command line in a process of its own (cmd.exe), as another program would act
+// on the report file; its exit code.
+DWORD RunOtherProgram(std::wstring command) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return ~0u;
+  DWORD code = ~0u;
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return code;
+}
+
+std::string FileBytes(const std::wstring& path) {
+  winkit::Handle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes(file ? GetFileSize(file.get(), nullptr) : 0, '\0');
+  DWORD got = 0;
+  if (file) ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  bytes.resize(got);
+  return bytes;
+}
+
+// Another program deletes or renames the report file between two messages of a client
+// that keeps its object: the messages after it go into a new file at the path, numbered
+// from 0, and a renamed file keeps exactly what it had.
+TEST_F(AddDebugMessageLate, MessagesAfterTheReportFileIsDeletedOrRenamedGoIntoANewFile) {
+  auto add = [&](const wchar_t* text) {
+    winkit::Bstr message(text);
+    return debugger_.Add({{Str(message)}, {Str(dll_)}, {Str(name_)}, {I2(1)}}).ok();
+  };
+  auto bodies = [&] {
+    std::vector<std::wstring> out;
+    for (const std::wstring& entry : box_.Entries()) out.push_back(Parse(entry).body);
+    return out;
+  };
+  auto body = [](const wchar_t* text) {
+    return L". (dll)  > APPOBJNOTHING > modStore > " + std::wstring(text) + L" > -";
+  };
+  const std::wstring report = box_.ReportPath(), renamed = box_.folder() + L"\\kept.ini";
+
+  ASSERT_TRUE(add(L"one"));
+  ASSERT_TRUE(add(L"two"));
+  ASSERT_EQ(RunOtherProgram(L"cmd.exe /c del /f \"" + report + L"\""), 0u);
+  EXPECT_EQ(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "deleted at once";
+  ASSERT_TRUE(add(L"three"));
+  ASSERT_TRUE(add(L"four"));
+  EXPECT_EQ(bodies(), (std::vector<std::wstring>{body(L"three"), body(L"four")}));
+
+  const std::string before = FileBytes(report);
+  ASSERT_EQ(RunOtherProgram(L"cmd.exe /c move \"" + report + L"\" \"" + renamed + L"\""), 0u);
+  ASSERT_TRUE(add(L"five"));
+  EXPECT_EQ(bodies(), (std::vector<std::wstring>{body(L"five")}));
+  EXPECT_EQ(FileBytes(renamed), before);
+}
+
 TEST_F(AddDebugMessageLate, PositionalCallsWithAndWithoutTheTrailingVariants) {
   // The first four only: both variants reach the method as missing.
   Outcome four = debugger_.Add({{Str(message_)}, {Str(dll_)}, {Str(name_)}, {I2(1)}});

@@ -205,9 +205,20 @@ TEST_F(OptionsDialogUi, KeysAndCloseCommandsSaveNothing) {
   EXPECT_EQ(Written(cat::kDebuggerWindow), u"0");
 }
 
+// Clear File in a client that has logged: the report goes, also when it is read-only,
+// and every message after it goes into a new file, in order, from entry 0.
 TEST_F(OptionsDialogUi, ClearFileDeletesTheReportEvenReadOnly) {
+  Store(cat::kDebuggerAEnabledLevel, u"1");
+  Store(cat::kDebuggerAEnabledDLL, u"1");
+  Store(cat::kDebuggerShell, u"1");
   Create();
-  Entry(u"0", u"a line");  // the component's INI file handler now holds the file open
+  auto add = [&](const char16_t* text) {
+    outside::Value extra;
+    component::DebugMessage message{text, u"dll", u"modTest", 1, &extra, nullptr};
+    debugger_->AddDebugMessage(message);
+  };
+  add(u"before one");
+  add(u"before two");
   SetFileAttributesW(ReportPath().c_str(), FILE_ATTRIBUTE_READONLY);
   bool kept_after_no = false, gone_after_yes = false, quiet_without_file = false;
   WithDialog([&](HWND dialog) {
@@ -228,16 +239,19 @@ TEST_F(OptionsDialogUi, ClearFileDeletesTheReportEvenReadOnly) {
   EXPECT_TRUE(gone_after_yes);
   EXPECT_TRUE(quiet_without_file);
 
-  // The next report starts a new file at entry 0, and nothing of the old one stays.
-  Store(cat::kDebuggerAEnabledLevel, u"1");
-  Store(cat::kDebuggerAEnabledDLL, u"1");
-  state_->debugger_shell = 1;
-  outside::Value extra;
-  component::DebugMessage message{u"after clearing", u"dll", u"modTest", 1, &extra, nullptr};
-  debugger_->AddDebugMessage(message);
-  wchar_t counter[32] = {};
-  GetPrivateProfileStringW(L"DebuggerA", L"Counter", L"<none>", counter, 32, ReportPath().c_str());
-  EXPECT_STREQ(counter, L"1");
+  // The next reports start a new file at entry 0, and nothing of the old one stays.
+  for (const char16_t* text : {u"after one", u"after two", u"after three"}) add(text);
+  auto profile = [&](const wchar_t* section, const wchar_t* key) {
+    wchar_t text[1024] = {};
+    GetPrivateProfileStringW(section, key, L"<none>", text, 1024, ReportPath().c_str());
+    return std::wstring(text);
+  };
+  EXPECT_EQ(profile(L"DebuggerA", L"Counter"), L"3");
+  const wchar_t* after[] = {L"after one", L"after two", L"after three"};
+  for (int i = 0; i < 3; ++i) {
+    const std::wstring entry = profile(L"DebuggerAReport", std::to_wstring(i).c_str());
+    EXPECT_NE(entry.find(std::wstring(L"> modTest > ") + after[i] + L" > "), std::wstring::npos) << entry;
+  }
   std::error_code ignored;
   for (const auto& file : std::filesystem::directory_iterator(folder_, ignored))
     EXPECT_EQ(file.path().filename().wstring(), L"velkbug.ini");

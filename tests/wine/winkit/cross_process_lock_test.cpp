@@ -1,8 +1,8 @@
-// The cross-process locks under Wine (winkit/cross_process_lock.h), each kind against
-// holder processes of each bitness the build has: while one process holds a lock nobody
-// else gets it, the holder waits for it like anyone else, and a lock whose holder was
-// killed goes to the next one who asks. A thread may take a named lock it holds again;
-// the file's own locks are the file's, whatever its name.
+// The cross-process locks under Wine (winkit/named_mutex.h, winkit/file_lock.h), each kind
+// against holder processes of each bitness the build has: while one process holds a lock
+// nobody else gets it, the holder waits for it like anyone else, and a lock whose holder
+// was killed goes to the next one who asks. A thread may take a named mutex it holds
+// again; the file's own locks are the file's, whatever its name.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -158,12 +158,12 @@ TEST(CrossProcessLock, EachKindKeepsOtherProcessesOutAndOutlivesAKilledHolder) {
   std::filesystem::remove_all(folder);
 }
 
-TEST(CrossProcessLock, ThreadsExcludeEachOtherAndAHolderMayTakeANamedLockAgain) {
+TEST(CrossProcessLock, ThreadsExcludeEachOtherAndAHolderMayTakeANamedMutexAgain) {
   const std::wstring name = Unique(L"lock");
-  winkit::NamedLock* lock = winkit::OpenNamedLock(name);
-  ASSERT_TRUE(lock);
-  winkit::HeldNamedLock outer = winkit::TakeNamedLock(lock);
-  winkit::HeldNamedLock inner = winkit::TakeNamedLock(lock, 0);  // no deadlock on itself
+  winkit::Handle mutex = winkit::OpenNamedMutex(name);
+  ASSERT_TRUE(mutex);
+  winkit::HeldMutex outer = winkit::TakeMutex(mutex.get());
+  winkit::HeldMutex inner = winkit::TakeMutex(mutex.get(), 0);  // no deadlock on itself
   ASSERT_TRUE(outer);
   ASSERT_TRUE(inner);
   Taker taker(L"named", name);
@@ -174,15 +174,16 @@ TEST(CrossProcessLock, ThreadsExcludeEachOtherAndAHolderMayTakeANamedLockAgain) 
   EXPECT_TRUE(taker.GotItWithin(10000));
 }
 
-TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedLockLosesNoIncrement) {
+TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedMutexLosesNoIncrement) {
   const std::wstring name = Unique(L"lock");
   constexpr int kThreads = 4, kIncrements = 2000;
   volatile int counter = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t)
     threads.emplace_back([&] {
+      winkit::Handle mutex = winkit::OpenNamedMutex(name);
       for (int i = 0; i < kIncrements; ++i) {
-        winkit::HeldNamedLock held = winkit::TakeNamedLock(winkit::OpenNamedLock(name));
+        winkit::HeldMutex held = winkit::TakeMutex(mutex.get());
         int seen = counter;
         if (i % 16 == 0) Sleep(0);  // give the others a chance to break in
         counter = seen + 1;
@@ -194,10 +195,11 @@ TEST(CrossProcessLock, ReadAdvanceWriteUnderANamedLockLosesNoIncrement) {
 
 }  // namespace
 
-// The file's own locks: two handles on one file exclude each
-// other, also in one process; two files never wait on each other; a taker that waited on
-// a file replaced by a rename ends up holding the file now at the path.
-TEST(FileLocks, OneFileOneLockTwoFilesTwoLocks) {
+// The file's own locks: two handles on one file exclude each other, also in one process,
+// whatever name each opened it by; two files never wait on each other. While the lock is
+// held nobody deletes or renames the file; once it is given back the file is not open, so
+// a delete goes through at once, and the next lock takes the file then at the path.
+TEST(FileLocks, OneFileOneLockHeldOnlyWhileHeld) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"velk-file-locks-" + std::to_wstring(GetCurrentProcessId());
@@ -205,29 +207,42 @@ TEST(FileLocks, OneFileOneLockTwoFilesTwoLocks) {
   std::filesystem::create_directories(folder + L"\\a");
   std::filesystem::create_directories(folder + L"\\b");
   const std::wstring a = folder + L"\\a\\velkbug.ini", b = folder + L"\\b\\velkbug.ini";
-  constexpr auto kSlot = winkit::FileLockSlot::kReportCounter;
+  auto open = [&](const std::wstring& path, winkit::FileLockSlot slot = winkit::FileLockSlot::kReportCounter) {
+    return winkit::FileLock::Open(path, slot, /*create=*/true, 0);
+  };
   {
-    winkit::Handle held = winkit::OpenLocked(a, kSlot, true);
+    winkit::FileLock held = open(a);
     ASSERT_TRUE(held);
-    EXPECT_FALSE(winkit::OpenLocked(a, kSlot, true, 0)) << "the same file, another handle";
-    EXPECT_FALSE(winkit::OpenLocked(folder + L"\\A\\.\\VELKBUG.INI", kSlot, true, 0)) << "another spelling";
-    EXPECT_TRUE(winkit::OpenLocked(b, kSlot, true, 0)) << "another file";
-    EXPECT_TRUE(winkit::OpenLocked(a, winkit::FileLockSlot::kContent, true, 0)) << "another slot";
-
-    // Replaced while held: the next taker gets the new file, not the old one's lock.
-    winkit::Handle waiting(CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(waiting);
-    HANDLE side = CreateFileW((a + L".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(side);
-    // Moved aside and deleted, then the new one moved in (Wine and older Windows refuse to
-    // replace a file that others hold open).
-    ASSERT_TRUE(MoveFileExW(a.c_str(), (a + L".old").c_str(), 0));
-    ASSERT_TRUE(MoveFileExW((a + L".new").c_str(), a.c_str(), 0));
-    ASSERT_TRUE(DeleteFileW((a + L".old").c_str()));
-    EXPECT_TRUE(winkit::FileWasReplaced(waiting.get(), a));
-    EXPECT_FALSE(winkit::FileWasReplaced(winkit::OpenLocked(a, kSlot, false, 0).get(), a));
+    EXPECT_FALSE(open(a)) << "the same file, another handle";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_LOCK_VIOLATION));
+    EXPECT_FALSE(open(folder + L"\\A\\.\\VELKBUG.INI")) << "another spelling";
+    EXPECT_TRUE(open(b)) << "another file";
+    EXPECT_TRUE(open(a, winkit::FileLockSlot::kContent)) << "another slot";
+    EXPECT_FALSE(open(a, winkit::FileLockSlot::kBoth)) << "both slots, one of them taken";
+    EXPECT_FALSE(DeleteFileW(a.c_str())) << "deleted while held";
+    EXPECT_FALSE(MoveFileExW(a.c_str(), (a + L".old").c_str(), 0)) << "renamed while held";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(held.file(), "old", 3, &written, nullptr));
   }
-  EXPECT_TRUE(winkit::OpenLocked(a, kSlot, false, 0)) << "given back with its handle";
+  // Given back: the file is not open, and a delete takes it at once.
+  ASSERT_TRUE(DeleteFileW(a.c_str()));
+  EXPECT_FALSE(std::filesystem::exists(a));
+  {
+    winkit::FileLock fresh = open(a);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(std::filesystem::file_size(a), 0u) << "a new file at the path";
+  }
+  // Replaced by a rename between two holds: the next lock is the new file's.
+  winkit::Handle side(CreateFileW((a + L".new").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(side.get(), "new", 3, &written, nullptr));
+  side.reset();
+  ASSERT_TRUE(MoveFileExW((a + L".new").c_str(), a.c_str(), MOVEFILE_REPLACE_EXISTING));
+  winkit::FileLock replaced = open(a);
+  ASSERT_TRUE(replaced);
+  char read[8] = {};
+  ASSERT_TRUE(ReadFile(replaced.file(), read, sizeof read, &written, nullptr));
+  EXPECT_EQ(std::string(read, written), "new");
+  replaced.Release();
   std::filesystem::remove_all(folder);
 }

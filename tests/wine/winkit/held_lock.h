@@ -1,17 +1,20 @@
 #pragma once
-// A lock of either kind that winkit/cross_process_lock.h offers, taken the same way by
-// the lock tests and by their holder process:
-//   "named": the named lock called `name`;
-//   "file":  the report counter's slot of the file at `name` (made when missing).
+// A lock of either kind that winkit offers, taken the same way by the lock tests and by
+// their holder process:
+//   "named": the session's named mutex called `name` (winkit/named_mutex.h);
+//   "file":  the report counter's slot of the file at `name`, made when missing
+//            (winkit/file_lock.h).
 #include <string>
 
-#include "winkit/cross_process_lock.h"
+#include "winkit/file_lock.h"
+#include "winkit/named_mutex.h"
 
 namespace locktest {
 
 struct HeldLock {
-  winkit::HeldNamedLock held;    // the named lock
-  winkit::Handle file;           // the locked file: closing it gives its lock back
+  winkit::Handle mutex;    // the named mutex
+  winkit::HeldMutex held;  // ... held (given back before its handle closes)
+  winkit::FileLock file;   // the locked file
   explicit operator bool() const { return held || file; }
 };
 
@@ -20,9 +23,10 @@ inline HeldLock TakeLock(const std::wstring& kind, const std::wstring& name) {
   constexpr DWORD kPatience = 60000;
   HeldLock lock;
   if (kind == L"named") {
-    lock.held = winkit::TakeNamedLock(winkit::OpenNamedLock(name), kPatience);
+    lock.mutex = winkit::OpenNamedMutex(name);
+    if (lock.mutex) lock.held = winkit::TakeMutex(lock.mutex.get(), kPatience);
   } else if (kind == L"file") {
-    lock.file = winkit::OpenLocked(name, winkit::FileLockSlot::kReportCounter, /*create=*/true, kPatience);
+    lock.file = winkit::FileLock::Open(name, winkit::FileLockSlot::kReportCounter, /*create=*/true, kPatience);
   }
   return lock;
 }

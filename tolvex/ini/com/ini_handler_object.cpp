@@ -1,5 +1,6 @@
 #include "tolvex/ini/com/ini_handler_object.h"
 
+#include "tolvex/ini/com/ini_file_hold.h"
 #include "tolvex/ini/ini_handler.h"
 #include "tolvex/ini/win32_ini_storage.h"
 #include "tolvex10.h"
@@ -32,7 +33,7 @@ winkit::SafeArray NameArray(const std::vector<Text>& names) {
   return array;
 }
 
-class IniHandlerObject final : public winkit::DispatchObject<_clsTolvexINIFileHandler1A> {
+class IniHandlerObject final : public winkit::DispatchObject<_clsTolvexINIFileHandler1A>, public IIniFileHold {
  public:
   static winkit::DispatchType& Type() {
     static winkit::DispatchType type(IID__clsTolvexINIFileHandler1A, kIniHandlerProgId);
@@ -76,7 +77,25 @@ class IniHandlerObject final : public winkit::DispatchObject<_clsTolvexINIFileHa
     });
   }
 
+  // IIniFileHold: its IUnknown is the object's.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    return DispatchObject::QueryInterface(riid, out);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return DispatchObject::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return DispatchObject::Release(); }
+  HRESULT STDMETHODCALLTYPE HoldFile(BSTR path) override {
+    return Guard([&] { handler_.HoldFile(Bstr::ToText(path)); });
+  }
+  HRESULT STDMETHODCALLTYPE ReleaseFile() override {
+    handler_.ReleaseFile();
+    return S_OK;
+  }
+
  private:
+  void* OtherInterface(REFIID riid) override {
+    return IsEqualIID(riid, __uuidof(IIniFileHold)) ? static_cast<IIniFileHold*>(this) : nullptr;
+  }
+
   IniHandler handler_;
 };
 
