@@ -134,7 +134,7 @@ void Run(int64_t entries) {
   constexpr size_t kRead = 1 << 20;  // read in pieces, as from a file
   while (tail.consumed() < file.size()) {
     const size_t at = static_cast<size_t>(tail.consumed());
-    auto read = tail.Feed(std::string_view(file).substr(at, kRead));
+    auto read = tail.Feed(std::string_view(file).substr(at, kRead), at + kRead >= file.size());
     followed.Append(read);
   }
   std::printf("  read by ReportTail + Append  %9.1f ms (%.1f MB of file, %zu rows)\n", Ms(start), file.size() / 1e6,

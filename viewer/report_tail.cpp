@@ -7,16 +7,12 @@ namespace viewer {
 
 namespace {
 
-bool IsReportSection(TextView name) {
-  return common::EqualsIgnoreAsciiCase(tolvex::ini::TrimIniSpace(name), settings::catalog::kSectionReport);
-}
+// The name between the brackets, as it is: the handler keeps white space inside them.
+bool IsReportSection(TextView name) { return tolvex::ini::NamesEqual(name, settings::catalog::kSectionReport); }
 
 }  // namespace
 
-ReportTail::ReportTail(uint64_t offset, Text section)
-    : consumed_(offset), section_(std::move(section)), in_report_(IsReportSection(section_)) {}
-
-std::vector<ReportEntry> ReportTail::Feed(std::string_view bytes) {
+std::vector<ReportEntry> ReportTail::Feed(std::string_view bytes, bool to_end) {
   std::vector<ReportEntry> entries;
   size_t skip = 0;
   if (consumed_ == 0) {
@@ -29,13 +25,15 @@ std::vector<ReportEntry> ReportTail::Feed(std::string_view bytes) {
                                  static_cast<uint8_t>(bytes[skip + 2 * i + 1]) << 8);
   };
   Text line;
-  size_t taken = 0;      // units taken for good
-  bool holding = false;  // comment lines since the last line taken
-  for (size_t start = 0; start < units;) {
+  size_t start = 0;
+  while (start < units) {
     size_t end = start;
     while (end < units && unit(end) != u'\r' && unit(end) != u'\n') ++end;
-    if (end == units) break;  // no line break yet: the line is not complete
-    const size_t next = end + ((unit(end) == u'\r' && end + 1 < units && unit(end + 1) == u'\n') ? 2 : 1);
+    // A line break not read yet, or a CR whose LF may follow: the line waits for the next
+    // bytes, but the file's last line is all there.
+    if (!to_end && (end == units || (unit(end) == u'\r' && end + 1 == units))) break;
+    const size_t next =
+        end == units ? end : end + ((unit(end) == u'\r' && end + 1 < units && unit(end + 1) == u'\n') ? 2 : 1);
     line.resize(end - start);
     for (size_t i = start; i < end; ++i) line[i - start] = unit(i);
     start = next;
@@ -44,30 +42,42 @@ std::vector<ReportEntry> ReportTail::Feed(std::string_view bytes) {
     size_t lead = 0;
     while (lead < content.size() && tolvex::ini::IsIniSpace(content[lead])) ++lead;
     content.remove_prefix(lead);
-    if (content.empty()) {
-      if (!holding) taken = next;
-      continue;
-    }
-    if (content.front() == u';') {
-      // It may be an append whose first character is still to be turned on.
-      holding = true;
-      continue;
-    }
-    holding = false;
-    taken = next;
+    if (content.empty() || content.front() == u';') continue;
     if (size_t close = content.front() == u'[' ? content.rfind(u']') : TextView::npos; close != TextView::npos) {
-      section_ = Text(tolvex::ini::TrimIniSpace(content.substr(1, close - 1)));
-      in_report_ = IsReportSection(section_);
+      if (where_ == Where::kInReport)
+        where_ = Where::kAfterReport;
+      else if (where_ == Where::kBeforeReport && IsReportSection(content.substr(1, close - 1)))
+        where_ = Where::kInReport;
       continue;
     }
+    if (where_ != Where::kInReport) continue;
+    // As the handler reads a key line: split at the first '='; no '=', no value.
     const size_t eq = content.find(u'=');
-    if (!in_report_ || eq == TextView::npos) continue;
-    TextView name = tolvex::ini::TrimIniSpace(content.substr(0, eq));
+    TextView name = tolvex::ini::TrimIniSpace(eq == TextView::npos ? content : content.substr(0, eq));
     if (name.empty()) continue;
-    entries.push_back({Text(name), tolvex::ini::DecodeValue(content.substr(eq + 1))});
+    entries.push_back({Text(name), eq == TextView::npos ? Text() : tolvex::ini::DecodeValue(content.substr(eq + 1))});
   }
-  consumed_ += skip + 2 * taken;
+  consumed_ += skip + 2 * start;
   return entries;
+}
+
+std::optional<std::vector<ReportEntry>> ReportTail::ReadOn(std::string_view added,
+                                                           const std::optional<tolvex::ChangeCounts>& counts) {
+  if (!Holds(counts)) return std::nullopt;
+  std::vector<ReportEntry> entries = Feed(added, /*to_end=*/true);
+  // A section header after the report section, read just now, means that an in-place
+  // change since the last look may have reached the report section's lines.
+  if (!Holds(counts)) return std::nullopt;
+  counts_ = counts;
+  return entries;
+}
+
+bool ReportTail::Holds(const std::optional<tolvex::ChangeCounts>& counts) const {
+  if (consumed_ == 0) return true;
+  if (!counts || !counts_) return false;
+  if (counts->rewrites != counts_->rewrites || counts->changes < counts_->changes) return false;
+  // The report section is not the file's last: an in-place change may have reached it.
+  return where_ != Where::kAfterReport || counts->changes == counts_->changes;
 }
 
 }  // namespace viewer

@@ -53,6 +53,12 @@ class MemoryIniStorage : public IniStorage {
     return disk_.Bytes(path_);
   }
 
+  std::string Read(uint64_t offset, size_t bytes) override {
+    auto it = disk_.files_.find(path_);
+    if (it == disk_.files_.end() || offset >= it->second.bytes.size()) return {};
+    return it->second.bytes.substr(static_cast<size_t>(offset), bytes);
+  }
+
   void Write(uint64_t offset, std::string_view bytes) override {
     auto it = disk_.files_.find(path_);
     if (it == disk_.files_.end()) throw std::logic_error("memory INI file written before it exists");

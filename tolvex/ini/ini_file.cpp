@@ -25,34 +25,45 @@ size_t FieldRoom(size_t encoded) {
 
 // The change count line (see ini_file.h).
 constexpr TextView kChangesPrefix = u";changes=";
-constexpr size_t kChangesDigits = 16;
-constexpr size_t kChangesLine = kChangesPrefix.size() + kChangesDigits;
+constexpr TextView kRewritesPrefix = u" rewrites=";
+constexpr size_t kCountDigits = 16;
+constexpr size_t kCountsLine = kChangesPrefix.size() + kCountDigits + kRewritesPrefix.size() + kCountDigits;
 
-std::optional<uint64_t> ChangeCount(TextView text) {
-  if (text.size() <= kChangesLine || text.substr(0, kChangesPrefix.size()) != kChangesPrefix) return std::nullopt;
-  if (text[kChangesLine] != u'\r' && text[kChangesLine] != u'\n') return std::nullopt;
+std::optional<uint64_t> Digits(TextView text) {
   uint64_t count = 0;
-  for (char16_t c : text.substr(kChangesPrefix.size(), kChangesDigits)) {
+  for (char16_t c : text) {
     if (c < u'0' || c > u'9') return std::nullopt;
     count = count * 10 + static_cast<uint64_t>(c - u'0');
   }
   return count;
 }
 
-// The count at the head of the file's bytes, for a file in this engine's own form.
-std::optional<uint64_t> ChangeCountOfHead(std::string_view head) {
-  if (head.substr(0, 2) != ini::kUtf16LeBom) return std::nullopt;
-  Text text;
-  for (size_t i = 2; i + 1 < head.size(); i += 2)
-    text += static_cast<char16_t>(static_cast<uint8_t>(head[i]) | static_cast<uint8_t>(head[i + 1]) << 8);
-  return ChangeCount(text);
+std::optional<ChangeCounts> CountsOf(TextView text) {
+  if (text.size() <= kCountsLine || text.substr(0, kChangesPrefix.size()) != kChangesPrefix) return std::nullopt;
+  if (text[kCountsLine] != u'\r' && text[kCountsLine] != u'\n') return std::nullopt;
+  const size_t rewrites = kChangesPrefix.size() + kCountDigits;
+  if (text.substr(rewrites, kRewritesPrefix.size()) != kRewritesPrefix) return std::nullopt;
+  auto changes = Digits(text.substr(kChangesPrefix.size(), kCountDigits));
+  auto rewritten = Digits(text.substr(rewrites + kRewritesPrefix.size(), kCountDigits));
+  if (!changes || !rewritten) return std::nullopt;
+  return ChangeCounts{*changes, *rewritten};
 }
 
-Text ChangesDigits(uint64_t count) {
-  Text digits(kChangesDigits, u'0');
-  for (size_t i = kChangesDigits; i-- > 0; count /= 10) digits[i] = static_cast<char16_t>(u'0' + count % 10);
+Text CountDigits(uint64_t count) {
+  Text digits(kCountDigits, u'0');
+  for (size_t i = kCountDigits; i-- > 0; count /= 10) digits[i] = static_cast<char16_t>(u'0' + count % 10);
   return digits;
 }
+
+// The counts as the line shows them, after the prefix ";changes=".
+Text CountsText(const ChangeCounts& counts) {
+  Text text = CountDigits(counts.changes);
+  text.append(kRewritesPrefix).append(CountDigits(counts.rewrites));
+  return text;
+}
+
+// A decimal number of at most 16 digits: a counter, which grows a digit at a time.
+bool IsCounter(TextView value) { return !value.empty() && value.size() <= kCountDigits && Digits(value).has_value(); }
 
 Text Join(TextView a, TextView b, TextView c = {}) {
   Text out;
@@ -62,6 +73,14 @@ Text Join(TextView a, TextView b, TextView c = {}) {
 }
 
 }  // namespace
+
+std::optional<ChangeCounts> ChangeCountsOfHead(std::string_view head) {
+  if (head.substr(0, 2) != ini::kUtf16LeBom) return std::nullopt;
+  Text text;
+  for (size_t i = 2; i + 1 < head.size() && text.size() <= kCountsLine; i += 2)
+    text += static_cast<char16_t>(static_cast<uint8_t>(head[i]) | static_cast<uint8_t>(head[i + 1]) << 8);
+  return CountsOf(text);
+}
 
 struct IniFile::Edit {
   size_t block = kNone;  // the section's first block, or kNone for a new section
@@ -127,7 +146,7 @@ void IniFile::Load() {
     native_ = file.encoding == ini::FileEncoding::kUtf16Le;
     doc_.Assign(std::move(file.text));
   }
-  changes_ = native_ ? ChangeCount(doc_.text()) : std::nullopt;
+  counts_ = native_ ? CountsOf(doc_.text()) : std::nullopt;
   stamp_ = stamp;
   loaded_ = true;
 }
@@ -137,7 +156,7 @@ void IniFile::Load() {
 bool IniFile::Fresh() {
   if (!loaded_) return false;
   if (!(storage_->Stamp() == stamp_)) return false;  // also notices a replaced file
-  return ChangeCountOfHead(storage_->Head(ini::kUtf16LeBom.size() + 2 * (kChangesLine + 1))) == changes_;
+  return ChangeCountsOfHead(storage_->Head(kChangeCountsHeadBytes)) == counts_;
 }
 
 void IniFile::Refresh(bool locked) {
@@ -151,9 +170,10 @@ void IniFile::Refresh(bool locked) {
   }
 }
 
-void IniFile::BumpChanges() {
-  *changes_ += 1;
-  WriteChars(kChangesPrefix.size(), ChangesDigits(*changes_));
+void IniFile::BumpChanges(bool rewrite) {
+  counts_->changes += 1;
+  if (rewrite) counts_->rewrites += 1;
+  WriteChars(kChangesPrefix.size(), rewrite ? CountsText(*counts_) : CountDigits(counts_->changes));
 }
 
 Text IniFile::Get(TextView section, TextView key) {
@@ -182,11 +202,13 @@ void IniFile::Set(TextView section, TextView key, TextView value) {
     size_t k = block == kNone ? kNone : doc_.FindKey(block, key);
     if (k != kNone && doc_.ValueOf(doc_.blocks()[block].keys[k]) == value) return;
     Edit edit{block, k, section, key, encoded};
+    // A new counter gets room to grow, as a rebuild gives it.
     Text key_line = Join(key, u"=", encoded);
+    if (IsCounter(encoded)) key_line.append(FieldRoom(encoded.size()) - encoded.size(), u' ');
     enum class How { kRewrite, kAppendSection, kAppendKey, kInPlace } how = How::kRewrite;
     size_t value_pos = kNone;
     Text field;
-    if (native_ && changes_) {
+    if (native_ && counts_) {
       if (block == kNone) {
         how = How::kAppendSection;
       } else if (k == kNone) {
@@ -211,7 +233,7 @@ void IniFile::Set(TextView section, TextView key, TextView value) {
     wrote_ = true;
     // Also before a rebuild: its redo record then begins with the file's own first line,
     // which tells a record that stands for this file (ini_storage.h, Replace()).
-    if (native_ && changes_) BumpChanges();
+    if (native_ && counts_) BumpChanges(how == How::kRewrite || (how == How::kInPlace && doc_.IsLastBlock(block)));
     switch (how) {
       case How::kRewrite:
         Rewrite(edit);
@@ -272,39 +294,60 @@ void IniFile::Rewrite(const Edit& edit) {
   const auto& blocks = doc_.blocks();
   const bool new_key = edit.block != kNone && edit.key == kNone;
   const bool move = new_key && !doc_.IsLastBlock(edit.block) && !blocks[edit.block].has_later_twin;
-  const size_t old_changes_line = changes_ ? 0 : kNone;
-  const uint64_t changes = changes_ ? *changes_ : 1;  // bumped already (Set)
+  // The count line goes, also one of an older form.
+  const size_t old_counts_line =
+      !doc_.lines().empty() && doc_.Content(0).substr(0, kChangesPrefix.size()) == kChangesPrefix ? 0 : kNone;
+  const ChangeCounts counts = counts_ ? *counts_ : ChangeCounts{1, 1};  // bumped already (Set)
   Text out;
   out.reserve(doc_.text().size() + doc_.lines().size() + 2 * edit.encoded.size() + kWholeWriteBytes);
   auto put = [&](TextView line) { out.append(line).append(kBreak); };
-  put(Join(kChangesPrefix, ChangesDigits(changes)));
+  // A key as a field: its value, then blanks to grow into. Blanks after the line above
+  // keep the field inside one block of whole writes.
+  auto put_field = [&](TextView name_part, TextView encoded) {
+    const size_t room = FieldRoom(encoded.size());
+    const size_t value_pos = out.size() + name_part.size() + 1;
+    size_t pad = 0;
+    while (room > encoded.size() && !IsWholeWrite(ByteOffset(value_pos + pad), 2 * room)) ++pad;
+    out.insert(out.size() - kBreak.size(), Blanks(pad));
+    put(Join(Join(name_part, u"="), encoded, Blanks(room - encoded.size())));
+  };
+  // A new key; a counter gets room to grow.
+  auto put_key = [&](TextView name, TextView encoded) {
+    if (IsCounter(encoded))
+      put_field(name, encoded);
+    else
+      put(Join(name, u"=", encoded));
+  };
+  // A line as it is, but a counter without room to grow gets it: its next digit goes in
+  // place.
+  auto put_line = [&](size_t b, size_t i) {
+    const size_t value_pos = b == 0 || doc_.lines()[i].kind != ini::LineKind::kKey ? kNone : doc_.ValueStart(i);
+    if (value_pos != kNone) {
+      const ini::Line& line = doc_.lines()[i];
+      const TextView region = TextView(doc_.text()).substr(value_pos, line.start + line.length - value_pos);
+      const TextView value = region.substr(0, region.find_last_not_of(u' ') + 1);
+      if (IsCounter(value) && region.size() < FieldRoom(value.size()))
+        return put_field(TextView(doc_.text()).substr(line.start, value_pos - 1 - line.start), value);
+    }
+    put(doc_.Content(i));
+  };
+  put(Join(kChangesPrefix, CountsText(counts)));
   auto put_block = [&](size_t b) {
     const size_t begin = doc_.BlockBegin(b), end = blocks[b].end;
-    if (b != edit.block) {
-      for (size_t i = begin; i < end; ++i)
-        if (i != old_changes_line) put(doc_.Content(i));
-      return;
-    }
-    const ini::KeyEntry* key = edit.key != kNone ? &blocks[b].keys[edit.key] : nullptr;
-    size_t insert_after = begin;  // a new key goes after the block's last non-blank line
-    if (!key)
+    const ini::KeyEntry* key = b == edit.block && edit.key != kNone ? &blocks[b].keys[edit.key] : nullptr;
+    size_t insert_after = kNone;  // a new key goes after the block's last non-blank line
+    if (b == edit.block && !key) {
+      insert_after = begin;
       for (size_t i = begin; i < end; ++i)
         if (doc_.lines()[i].kind != ini::LineKind::kBlank) insert_after = i;
+    }
     for (size_t i = begin; i < end; ++i) {
-      if (i == old_changes_line || (key && i == key->spare)) continue;
-      if (key && i == key->line) {
-        // The key as a field: its value, then blanks to grow into. Blanks after the line
-        // above keep the field inside one block of whole writes.
-        const size_t room = FieldRoom(edit.encoded.size());
-        const size_t value_pos = out.size() + key->name.size() + 1;
-        size_t pad = 0;
-        while (room > edit.encoded.size() && !IsWholeWrite(ByteOffset(value_pos + pad), 2 * room)) ++pad;
-        out.insert(out.size() - kBreak.size(), Blanks(pad));
-        put(Join(Join(key->name, u"="), edit.encoded, Blanks(room - edit.encoded.size())));
-        continue;
-      }
-      put(doc_.Content(i));
-      if (!key && i == insert_after) put(Join(edit.key_name, u"=", edit.encoded));
+      if (i == old_counts_line || (key && i == key->spare)) continue;
+      if (key && i == key->line)
+        put_field(key->name, edit.encoded);
+      else
+        put_line(b, i);
+      if (i == insert_after) put_key(edit.key_name, edit.encoded);
     }
   };
   for (size_t b = 0; b < blocks.size(); ++b)
@@ -312,14 +355,14 @@ void IniFile::Rewrite(const Edit& edit) {
   if (move) put_block(edit.block);
   if (edit.block == kNone) {
     put(Join(u"[", edit.section, u"]"));
-    put(Join(edit.key_name, u"=", edit.encoded));
+    put_key(edit.key_name, edit.encoded);
   }
   std::string bytes(ini::kUtf16LeBom);
   bytes += ini::ToUtf16Le(out);
   storage_->Replace(bytes);
   doc_.Assign(std::move(out));
   native_ = true;
-  changes_ = changes;
+  counts_ = counts;
 }
 
 }  // namespace tolvex

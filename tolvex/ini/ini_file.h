@@ -3,13 +3,18 @@
 // that image belongs to. Every call first checks the stamp (cheap) and parses the file
 // again only when someone changed it.
 //
-// The change count: a file this engine wrote starts with the comment line
-// ";changes=" and 16 digits. Every change adds one to it before it touches anything
-// else, so whoever finds the count as it left it knows that no one has changed the file
-// since: also a program on another machine, also within one tick of the file's clock
-// (an in-place change keeps the file's size, and its write time may stay too). A torn
-// count still reads as a different number. A file without the line gets it at its
-// first change (a rebuild).
+// The change counts: a file this engine wrote starts with the comment line
+// ";changes=<16 digits> rewrites=<16 digits>". Every change adds one to the first count
+// before it touches anything else, so whoever finds the count as it left it knows that no
+// one has changed the file since: also a program on another machine, also within one tick
+// of the file's clock (an in-place change keeps the file's size, and its write time may
+// stay too). A torn count still reads as a different number. The second count goes up
+// with every change that rewrites bytes a reader of the file's end may have read: every
+// rebuild, and every value changed in place in the file's last section. Whoever read the
+// file up to some point and finds that count as it was knows that the last section's
+// lines read so far still hold, and that the changes since only added lines or changed
+// earlier sections in place (the report viewer follows a growing report file so). A file
+// without the line (or with an older one) gets it at its first change, a rebuild.
 //
 // How a value is stored, always under the storage lock and crash-safe. A small write
 // lands whole or not at all (IsWholeWrite in ini_storage.h); a longer one may be torn.
@@ -23,9 +28,10 @@
 //  - anything else (a file that is new, not UTF-16LE or without the count line, a value
 //    that outgrew its line or is too long for one whole write, a key of an older pair, a
 //    new key in an earlier section): the whole file is rebuilt and replaced at once. The
-//    rebuilt file gives the changed key a field with room to grow, and moves a section
-//    that gains a key to the end, so that later keys are appends: keeping the section
-//    where it is would make every later key of it a rebuild of the whole file.
+//    rebuilt file gives the changed key, and every counter (a number of digits) that has
+//    none, a field with room to grow, and moves a section that gains a key to the end, so
+//    that later keys are appends: keeping the section where it is would make every later
+//    key of it a rebuild of the whole file.
 //
 // Older files of this engine hold pairs: two neighbouring slot lines of one key, " name="
 // (the live one) and ";name=" (hidden). They read as they always did; the first change
@@ -41,6 +47,17 @@ namespace tolvex {
 
 using common::Text;
 using common::TextView;
+
+struct ChangeCounts {
+  uint64_t changes = 0;
+  uint64_t rewrites = 0;
+  bool operator==(const ChangeCounts&) const = default;
+};
+
+// How many first bytes of a file hold its change counts, and the counts they show; none
+// for a file without them (not written by this engine, or by an older form of it).
+inline constexpr size_t kChangeCountsHeadBytes = 2 + 2 * 53;
+std::optional<ChangeCounts> ChangeCountsOfHead(std::string_view head);
 
 class IniFile {
  public:
@@ -70,7 +87,7 @@ class IniFile {
   bool Fresh();
   void Load();
   void Unlocked() noexcept;  // gives the lock back
-  void BumpChanges();
+  void BumpChanges(bool rewrite);
   void Rewrite(const Edit& edit);
   void AppendLines(const Text* header, TextView key_line);
   void WriteChars(size_t pos, TextView chars);
@@ -79,7 +96,7 @@ class IniFile {
   std::unique_ptr<IniStorage> storage_;
   ini::IniDocument doc_;
   IniStamp stamp_;
-  std::optional<uint64_t> changes_;  // the count of the loaded image; none without the line
+  std::optional<ChangeCounts> counts_;  // the counts of the loaded image; none without the line
   bool loaded_ = false;
   bool native_ = false;  // UTF-16LE with mark: changes can go in place
   bool held_ = false;    // locked by Hold()

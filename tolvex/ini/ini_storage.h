@@ -65,6 +65,9 @@ class IniStorage {
   // The whole content; nullopt when no file exists at the path. Raises AutomationError
   // when the path names something that is not a readable file.
   virtual std::optional<std::string> Load() = 0;
+  // Up to `bytes` bytes of the locked file from byte `offset` on (fewer at its end), as
+  // Load() would give them. Raises AutomationError when the read fails.
+  virtual std::string Read(uint64_t offset, size_t bytes) = 0;
   // Lands bytes at a byte offset of the file as it was at the last Load() or Replace().
   virtual void Write(uint64_t offset, std::string_view bytes) = 0;
   // Makes bytes the whole content of the locked file, which stays the same file (its

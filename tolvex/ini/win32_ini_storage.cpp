@@ -187,6 +187,18 @@ class Win32IniStorage : public IniStorage {
     return ReadAll(lock_.file(), L"reading the INI file");
   }
 
+  std::string Read(uint64_t offset, size_t bytes) override {
+    if (standing_in_)
+      return offset < standing_in_->size() ? standing_in_->substr(static_cast<size_t>(offset), bytes) : "";
+    if (!lock_) return {};
+    std::string read(bytes, '\0');
+    DWORD got = 0;
+    if (!Seek(lock_.file(), offset) || !ReadFile(lock_.file(), read.data(), static_cast<DWORD>(bytes), &got, nullptr))
+      throw FileError(GetLastError(), L"reading the INI file");
+    read.resize(got);
+    return read;
+  }
+
   void Write(uint64_t offset, std::string_view bytes) override {
     if (!lock_ || !lock_.writable())
       throw Error(en::kPermissionDenied, L"Permission denied: the INI file is read-only");

@@ -402,6 +402,9 @@ TEST_F(ReportViewerUi, ContextMenuHoldsEveryCommand) {
 
 // Entries written by another process through the component show up while following, in
 // the sort order and through the filter; a deleted report file empties the list.
+// Following while another process writes: into a file in an older form (no change counts,
+// the counter without room: the first change rebuilds it in place), into a new file from
+// its first message on; sorted and filtered, the rows always equal a fresh load (F5).
 TEST_F(ReportViewerUi, FollowShowsWhatAnotherProcessWrites) {
   Store(settings::catalog::kDebuggerShell, u"1");
   Store(settings::catalog::kDebuggerAEnabledLevel, u"1");
@@ -421,33 +424,60 @@ TEST_F(ReportViewerUi, FollowShowsWhatAnotherProcessWrites) {
     CloseHandle(process.hProcess);
     return static_cast<int>(code);
   };
+  auto rows = [&] {
+    std::vector<Texts> columns;
+    for (int c = 0; c < viewer::kReportColumnCount; ++c) columns.push_back(ColumnTexts(list_, c));
+    return columns;
+  };
+  // The followed rows, once `count` show, against a fresh load of the file.
+  auto followed_equals_fresh = [&](int count) {
+    if (!PumpUntil([&] { return ItemCount(list_) == count; })) return ::testing::AssertionFailure() << ItemCount(list_);
+    Pump(2 * windows::kFollowIntervalMs);
+    const std::vector<Texts> followed = rows();
+    PressKey(list_, VK_F5);
+    if (rows() != followed) return ::testing::AssertionFailure() << "differs from a fresh load";
+    return ::testing::AssertionSuccess();
+  };
+  // A report in an older form: no change counts, the report section first, the counter
+  // without room.
+  std::string older("\xFF\xFE", 2);
+  for (char c : std::string("[DebuggerAReport]\r\n0=1. (dll)  > APPOBJNOTHING > child > b-old > - > x\r\n"
+                            "[DebuggerA]\r\nCounter=1\r\n"))
+    older += std::string{c, '\0'};
+  HANDLE file = CreateFileW(ReportPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, older.data(), static_cast<DWORD>(older.size()), &written, nullptr);
+  CloseHandle(file);
+
   Create();
   ASSERT_EQ(write(3, L"a"), 0);
   HWND window = OpenModeless();
   ASSERT_NE(window, nullptr);
-  ASSERT_EQ(ItemCount(list_), 3);
+  ASSERT_EQ(ItemCount(list_), 4);
   const int kMessageColumn = 4;  // the child's message text (its lines have no application object)
   ClickHeader(list_, kMessageColumn);
   FilterBy(L"b-");
-  EXPECT_EQ(ItemCount(list_), 0);
+  EXPECT_EQ(ItemCount(list_), 1);
   SendMessageW(window, WM_COMMAND, windows::kCommandFollow, 0);
 
   ASSERT_EQ(write(12, L"b"), 0);
-  EXPECT_TRUE(PumpUntil([&] { return ItemCount(list_) == 12; }));
-  EXPECT_EQ(ColumnTexts(list_, kMessageColumn),
-            (Texts{L"b-0", L"b-1", L"b-10", L"b-11", L"b-2", L"b-3", L"b-4", L"b-5", L"b-6", L"b-7", L"b-8", L"b-9"}));
-  EXPECT_EQ(TextOf(window), kCaption + L" - filter: b- (12 of 15)");
+  EXPECT_TRUE(followed_equals_fresh(13));
+  EXPECT_EQ(ColumnTexts(list_, kMessageColumn), (Texts{L"b-0", L"b-1", L"b-10", L"b-11", L"b-2", L"b-3", L"b-4", L"b-5",
+                                                       L"b-6", L"b-7", L"b-8", L"b-9", L"b-old"}));
+  EXPECT_EQ(TextOf(window), kCaption + L" - filter: b- (13 of 16)");
 
   DeleteFileW(ReportPath().c_str());  // cleared: the list follows
   EXPECT_TRUE(PumpUntil([&] { return TextOf(window) == kCaption + L" - filter: b- (0 of 0)"; }));
+  ASSERT_EQ(write(1, L"b"), 0);  // a new file: its first message, then one that moves its section
+  EXPECT_TRUE(followed_equals_fresh(1));
   ASSERT_EQ(write(2, L"b"), 0);
-  EXPECT_TRUE(PumpUntil([&] { return ItemCount(list_) == 2; }));
-  EXPECT_EQ(TextOf(window), kCaption + L" - filter: b- (2 of 2)");
+  EXPECT_TRUE(followed_equals_fresh(3));
+  EXPECT_EQ(TextOf(window), kCaption + L" - filter: b- (3 of 3)");
 
   SendMessageW(window, WM_COMMAND, windows::kCommandFollow, 0);  // off: nothing more comes
   ASSERT_EQ(write(1, L"b"), 0);
   Pump(3 * windows::kFollowIntervalMs);
-  EXPECT_EQ(ItemCount(list_), 2);
+  EXPECT_EQ(ItemCount(list_), 3);
 }
 
 }  // namespace
