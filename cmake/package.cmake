@@ -43,10 +43,12 @@ install(DIRECTORY ${CMAKE_BINARY_DIR}/package-samples/ DESTINATION samples)
 install(FILES docs/guide.md docs/NOTICES.txt DESTINATION docs)
 install(DIRECTORY docs/screenshots DESTINATION docs)
 
-# The guide as HTML (cmake/guide.cmake), with the 64-bit build.
+# The guide as HTML (cmake/guide.cmake) and the MSI package (cmake/msi.cmake), which
+# holds both bitnesses.
 if(VELK_PACKAGE_X64_DLLS)
   include(cmake/guide.cmake)
   install(FILES ${CMAKE_BINARY_DIR}/docs/guide.html DESTINATION docs)
+  include(cmake/msi.cmake)
 endif()
 
 # The zip made from the current build, unpacked: exactly the files above.
