@@ -137,3 +137,21 @@ add_custom_command(
 add_custom_target(msi ALL DEPENDS ${VELK_MSI})
 add_dependencies(msi win32 win64 guide_html)
 
+# The package under Wine's msiexec (tests/package/msi.sh): an upgrade from the version
+# before this one, built in the test, the registration against regsvr32's, the samples,
+# a repair, the removal, and the installation for a user.
+if(PROJECT_VERSION_PATCH GREATER 0)
+  math(EXPR patch "${PROJECT_VERSION_PATCH} - 1")
+  set(previous ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${patch})
+elseif(PROJECT_VERSION_MINOR GREATER 0)
+  math(EXPR minor "${PROJECT_VERSION_MINOR} - 1")
+  set(previous ${PROJECT_VERSION_MAJOR}.${minor}.0)
+else()
+  math(EXPR major "${PROJECT_VERSION_MAJOR} - 1")
+  set(previous ${major}.9.0)
+endif()
+add_test(NAME package_msi
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/package/msi.sh ${CMAKE_BINARY_DIR}/package-msi ${VELK_MSI}
+                 ${PROJECT_VERSION} ${previous} ${VELK_WIN32_BUILD}/tests/wine/samples/viewer_closer.exe
+                 ${VELK_WIN32_BUILD} ${VELK_WIN64_BUILD} -- ${VELK_MSI_BUILD_ARGS})
+set_tests_properties(package_msi PROPERTIES TIMEOUT 900)
