@@ -28,7 +28,8 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
 rm -rf "$scratch" && mkdir -p "$scratch"
 machine=$scratch/machine
-trap 'WINEPREFIX=$machine wineserver -k 2>/dev/null; WINEPREFIX=$scratch/regsvr32 wineserver -k 2>/dev/null' EXIT
+stop() { WINEPREFIX=$1 timeout 60 wineserver -k 2>/dev/null; }
+trap 'stop "$machine"; stop "$scratch/regsvr32"' EXIT
 
 old_msi=$scratch/velk10-$previous-x64.msi
 cmake "$@" -DVERSION="$previous" -DOUT="$old_msi" -P "$here/../../cmake/msi_build.cmake" >"$scratch/old-msi.log" 2>&1 ||
@@ -107,7 +108,7 @@ done
 state registered
 comm -13 "$scratch/before.keys" "$scratch/registered.keys" >"$scratch/regsvr32.added"
 comm -23 "$scratch/before.keys" "$scratch/registered.keys" >"$scratch/regsvr32.removed"
-WINEPREFIX=$scratch/regsvr32 wineserver -k 2>/dev/null
+stop "$scratch/regsvr32"
 
 # --- The package, in a clean prefix.
 export WINEPREFIX=$machine
