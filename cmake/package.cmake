@@ -6,7 +6,8 @@
 #   register.cmd, unregister.cmd
 #   include/   velk10.h, velk10_i.c, velk10.tlb of the i686 build
 #   samples/   the user samples
-#   docs/      the user guide, its screenshots, the licence notices
+#   docs/      the user guide (Markdown, and HTML with the 64-bit build), its screenshots,
+#              the licence notices
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME velk10)
 set(CPACK_PACKAGE_FILE_NAME "velk10-${PROJECT_VERSION}-windows")
@@ -41,6 +42,14 @@ endforeach()
 install(DIRECTORY ${CMAKE_BINARY_DIR}/package-samples/ DESTINATION samples)
 install(FILES docs/guide.md docs/NOTICES.txt DESTINATION docs)
 install(DIRECTORY docs/screenshots DESTINATION docs)
+
+# The guide as HTML (cmake/guide.cmake) and the MSI package (cmake/msi.cmake), which
+# holds both bitnesses.
+if(VELK_PACKAGE_X64_DLLS)
+  include(cmake/guide.cmake)
+  install(FILES ${CMAKE_BINARY_DIR}/docs/guide.html DESTINATION docs)
+  include(cmake/msi.cmake)
+endif()
 
 # The zip made from the current build, unpacked: exactly the files above.
 add_test(NAME package_contents

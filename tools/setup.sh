@@ -26,6 +26,10 @@ have_cmd Xvfb || need+=(xvfb)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_cmd iconv || need+=(libc-bin)
+# The MSI package (wixl; msibuild of msitools finishes it) and the guide as HTML (pandoc).
+have_cmd wixl || need+=(wixl)
+have_cmd msibuild || need+=(msitools)
+have_cmd pandoc || need+=(pandoc)
 # Fuzz targets: clang, and its run-time libraries (libFuzzer, the sanitizers), which
 # clang only recommends.
 have_cmd clang++ || need+=(clang)

@@ -26,6 +26,8 @@ expected=(
   docs/screenshots/report-viewer-follow.png
 )
 for dll in "$@"; do expected+=("x64/$(basename "$dll")"); done
+# The guide as HTML comes with the 64-bit build (cmake/msi.cmake).
+[ $# -gt 0 ] && expected+=(docs/guide.html)
 expected+=($(cd "$source" && find samples -type f))
 
 status=0
