@@ -63,8 +63,21 @@ std::vector<Op> ReportOps(int reports, int first = 0) {
   return ops;
 }
 
-// Kills the writer at every byte of the run; checks the file after each kill and then
-// lets a new writer finish the run on it.
+// Every key of `state` as `h` reads it now.
+State Read(IniHandler& h, const State& state) {
+  State read;
+  for (const auto& [section, keys] : state)
+    for (const auto& [key, value] : keys) {
+      h.SetSection(section);
+      h.SetKey(key);
+      read[section][key] = h.Value();
+    }
+  return read;
+}
+
+// Kills the writer at every byte of the run; checks the file after each kill (also as a
+// handler that read the file before the change under way sees it) and then lets a new
+// writer finish the run on it.
 void SweepKillPoints(const std::string& initial, const std::vector<Op>& ops) {
   MemoryIniDisk probe;
   if (!initial.empty()) probe.Put(kPath, initial);
@@ -82,13 +95,18 @@ void SweepKillPoints(const std::string& initial, const std::vector<Op>& ops) {
     MemoryIniDisk disk;
     if (!initial.empty()) disk.Put(kPath, initial);
     MemoryIniStorageProvider provider(disk);
+    IniHandler watcher(provider);  // another process's handler, its image read after each change
+    watcher.SetPath(kPath);
     size_t done = 0;
     {
       IniHandler h(provider);
       h.SetPath(kPath);
       disk.kill_budget = budget;
       try {
-        for (; done < ops.size(); ++done) Apply(h, ops[done]);
+        for (; done < ops.size(); ++done) {
+          Apply(h, ops[done]);
+          Read(watcher, Expected(before, ops, ops.size()));  // its image: the file as it stands
+        }
       } catch (const SimulatedKill&) {
       }
       disk.kill_budget.reset();
@@ -98,6 +116,15 @@ void SweepKillPoints(const std::string& initial, const std::vector<Op>& ops) {
                       (done < ops.size() && found == Expected(before, ops, done + 1));
     ASSERT_TRUE(old_or_new) << "killed after " << budget << " bytes, in change " << done << "\n"
                             << FileText(disk, kPath);
+    // The file's change count tells the other handler that its image is old.
+    State all = Expected(before, ops, ops.size());
+    for (auto& [section, keys] : found)
+      for (auto& [key, value] : keys) all[section][key];
+    State seen = Read(watcher, all), fresh = all;
+    for (auto& [section, keys] : fresh)
+      for (auto& [key, value] : keys)
+        value = found.count(section) && found[section].count(key) ? found[section][key] : Text();
+    ASSERT_EQ(seen, fresh) << "a handler that read the file before a kill at byte " << budget;
 
     IniHandler next(provider);
     next.SetPath(kPath);
@@ -156,6 +183,21 @@ TEST(IniCrashSafety, ForeignFileWithOpenLastLineAndTornTail) {
   SweepKillPoints("; kept\n[DebuggerA]\nCounter=41\n[DebuggerAReport]\n40=old", ReportOps(3, 41));
   std::string torn = Utf16File(u"[DebuggerA]\r\nCounter=3\r\n[DebuggerAReport]\r\n2=last\r\n;3=parti") + "x";
   SweepKillPoints(torn, ReportOps(3, 3));
+}
+
+TEST(IniCrashSafety, LongLinesAppendedAcrossWholeWriteBlocks) {
+  // Appended lines that cross a 512-byte block, or are longer than one: killed half-way,
+  // they leave at most a comment.
+  std::vector<Op> ops = {{u"S", u"first", T(std::string(200, 'a'))}};
+  for (int i = 0; i < 4; ++i) ops.push_back({u"S", common::IntegerText(i), T(std::string(170 + 90 * i, 'b'))});
+  SweepKillPoints("", ops);
+}
+
+TEST(IniCrashSafety, ANativeFileEndingInAnOpenLine) {
+  // Of this engine's form, its last line torn off: the next key goes on a line of its own.
+  SweepKillPoints(Utf16File(u";changes=0000000000000004 rewrites=0000000000000001\r\n[DebuggerA]\r\n"
+                            u"Counter=3        \r\n[DebuggerAReport]\r\n2=last\r\n;3=parti"),
+                  ReportOps(2, 3));
 }
 
 TEST(IniCrashSafety, OlderFormWithPairs) {

@@ -252,6 +252,21 @@ TEST_F(IniHandlerTest, AValueThatOutgrowsItsLineIsRewrittenOnceWithRoomToGrow) {
   EXPECT_EQ(Get("B", "x"), u"1");
 }
 
+// Wherever a rebuild puts a field, it keeps it inside one block of whole writes (padding
+// the line above), so a value that fits its room always goes in place.
+TEST_F(IniHandlerTest, AFieldNeverLiesAcrossAWholeWriteBlock) {
+  for (size_t filler = 140; filler < 200; ++filler) {  // the field at bytes 416..592
+    disk_.Remove(kPath);
+    Set("A", "fill", T(std::string(filler, 'f')));
+    Set("A", "k", u"x");
+    Set("A", "k", T(std::string(20, 'v')));  // outgrows its line: a rebuild gives it room
+    const uint64_t rebuilds = disk_.counters.replaces;
+    Set("A", "k", T(std::string(21, 'w')));
+    EXPECT_EQ(disk_.counters.replaces, rebuilds) << filler;
+    EXPECT_EQ(Get("A", "k"), T(std::string(21, 'w')));
+  }
+}
+
 TEST_F(IniHandlerTest, StoringTheSameValueAgainWritesNothing) {
   Set("S", "k", u"v");
   disk_.counters = {};

@@ -280,6 +280,37 @@ TEST_F(ReportReload, AppendedEntriesJoinInTheirPlace) {
   EXPECT_EQ(unsorted.size(), 4u);
 }
 
+// Needles whose letters repeat ("oop" in "Loop", which a search that skips too far
+// misses), whole words beyond Latin ("кот" is no word of "котик"), and many appended rows
+// that all sort equal (they keep the order in which they were read).
+TEST_F(ReportReload, RepeatedLettersWordsBeyondLatinAndEqualAppends) {
+  Entry(u"0", u"Loop > x");
+  Entry(u"1", u"котик > y");
+  Entry(u"2", u"кот > z");
+  Reload();
+  const size_t none = viewer::kNotFound;
+  list.SetFilter(u"oop");
+  EXPECT_EQ(Column(0), Texts{u"0"});
+  list.SetFilter(u"");
+  EXPECT_EQ(list.Find(u"oop", none, {}), 0u);
+  EXPECT_EQ(list.Find(u"LOOP", none, {.whole_word = true}), 0u);
+  EXPECT_EQ(list.Find(u"КОТ", none, {.whole_word = true}), 2u);
+  EXPECT_EQ(list.Find(u"кот", 2, {.whole_word = true}), 2u);  // round to itself, never "котик"
+
+  ReportList sorted;
+  sorted.SortBy(1);
+  std::vector<viewer::ReportEntry> same;
+  Texts keys;
+  for (int i = 0; i < 40; ++i) {
+    same.push_back({common::IntegerText(i), u"same > " + common::IntegerText(40 - i)});
+    keys.push_back(common::IntegerText(i));
+  }
+  EXPECT_EQ(sorted.Append(same), 40u);
+  Texts appended;
+  for (size_t i = 0; i < sorted.size(); ++i) appended.emplace_back(sorted.Cell(i, 0));
+  EXPECT_EQ(appended, keys);
+}
+
 TEST(ReportRows, LongEntriesKeepTheirCells) {
   // One too long for 16-bit cell ends, one longer than a text block, and short ones
   // around them that share blocks.
