@@ -37,7 +37,7 @@ const Text& Pick(const Text (&names)[N], FuzzInput& in) { return names[in.Byte()
 using Model = std::map<Text, std::vector<std::pair<Text, Text>>>;
 
 // Key names compare without case: which spelling of a name the file keeps is not fixed
-// (the slots of an older pair, which a program of another kind may write, may differ).
+// (a program of another kind may have stored it spelled otherwise).
 bool Same(const Model& a, const Model& b) {
   if (a.size() != b.size()) return false;
   for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {

@@ -83,51 +83,12 @@ void IniDocument::AddLine(size_t start, size_t length, uint8_t term) {
   lines_.push_back(line);
   blocks_[line.block].end = index + 1;
   if (line.kind == LineKind::kKey) AddKey(index, key_name);
-  if (line.kind == LineKind::kComment) PairWithPrevious(index);
-}
-
-bool IniDocument::IsSlot(TextView content, TextView name) {
-  return content.size() >= name.size() + 2 && (content[0] == u' ' || content[0] == u';') &&
-         NamesEqual(content.substr(1, name.size()), name) && content[name.size() + 1] == u'=';
 }
 
 void IniDocument::AddKey(size_t line, TextView name) {
   SectionBlock& block = blocks_[lines_[line].block];
-  Text folded = FoldName(name);
-  auto it = block.index.find(folded);
-  bool slot = IsSlot(Content(line), name);
-  bool prev_in_block = line > 0 && lines_[line - 1].block == lines_[line].block;
-  if (it == block.index.end()) {
-    KeyEntry entry{Text(name), line, kNone};
-    // A hidden slot just above makes this line the live half of a pair.
-    if (slot && prev_in_block && lines_[line - 1].kind == LineKind::kComment && IsSlot(Content(line - 1), name))
-      entry.spare = line - 1;
-    block.index.emplace(std::move(folded), block.keys.size());
-    block.keys.push_back(std::move(entry));
-    return;
-  }
-  // A second live slot right below the first: the pair's shadowed half (a writer
-  // stopped between its two flips). Any other repeat is ignored, as profile readers do.
-  KeyEntry& entry = block.keys[it->second];
-  if (slot && entry.spare == kNone && entry.line + 1 == line && IsSlot(Content(entry.line), name))
-    entry.spare = line;
-}
-
-void IniDocument::PairWithPrevious(size_t comment) {
-  if (comment == 0) return;
-  size_t prev = comment - 1;
-  if (lines_[prev].kind != LineKind::kKey || lines_[prev].block != lines_[comment].block) return;
-  TextView content = Content(prev);
-  if (content.empty() || content[0] != u' ') return;
-  size_t eq = content.find(u'=');
-  if (eq == TextView::npos) return;
-  TextView name = content.substr(1, eq - 1);
-  if (!IsSlot(content, name) || !IsSlot(Content(comment), name)) return;
-  SectionBlock& block = blocks_[lines_[prev].block];
-  auto it = block.index.find(FoldName(name));
-  if (it == block.index.end()) return;
-  KeyEntry& entry = block.keys[it->second];
-  if (entry.line == prev && entry.spare == kNone) entry.spare = comment;
+  // A repeat of a name is ignored, as profile readers do: the first one counts.
+  if (block.index.emplace(FoldName(name), block.keys.size()).second) block.keys.push_back({Text(name), line});
 }
 
 size_t IniDocument::FindSection(TextView name) const {

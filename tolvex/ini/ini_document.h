@@ -7,11 +7,7 @@
 //
 // Values are changed in place only within their own line (Overwrite), so the lines and
 // the key index stay as they are.
-//
-// Pairs, from older files of this engine: a key that was rewritten in place owned two
-// neighbouring "slot" lines, each a toggle character followed by "name=", a blank on the
-// live slot (the one readers see) and ';' on the hidden one, a comment. The image still
-// finds the hidden slot (KeyEntry::spare) so that a rebuild can drop it.
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,9 +31,8 @@ struct Line {
 };
 
 struct KeyEntry {
-  Text name;             // spelled as in the file
-  size_t line = kNone;   // the line readers see
-  size_t spare = kNone;  // the hidden slot of an older pair, or kNone
+  Text name;            // spelled as in the file
+  size_t line = kNone;  // its first line, the one readers see
 };
 
 // A run of lines from a section header up to the next one. Block 0 holds the lines
@@ -82,14 +77,10 @@ class IniDocument {
   bool EndsWithOpenLine() const { return !lines_.empty() && lines_.back().term == 0; }
   size_t BlockBegin(size_t block) const { return block == 0 ? 0 : blocks_[block].header; }
 
-  // Whether content is a slot line ("<blank or ;>name=...") of the named key.
-  static bool IsSlot(TextView content, TextView name);
-
  private:
   void ParseFrom(size_t pos);
   void AddLine(size_t start, size_t length, uint8_t term);
   void AddKey(size_t line, TextView name);
-  void PairWithPrevious(size_t comment_line);
 
   Text text_;
   std::vector<Line> lines_;

@@ -214,10 +214,9 @@ void IniFile::Set(TextView section, TextView key, TextView value) {
       } else if (k == kNone) {
         if (doc_.IsLastBlock(block)) how = How::kAppendKey;
       } else {
-        // A key of an older pair goes through a rebuild, which drops its hidden slot.
         const ini::KeyEntry& entry = doc_.blocks()[block].keys[k];
         value_pos = doc_.ValueStart(entry.line);
-        if (entry.spare == kNone && value_pos != kNone) {
+        if (value_pos != kNone) {
           const ini::Line& line = doc_.lines()[entry.line];
           TextView region = TextView(doc_.text()).substr(value_pos, line.start + line.length - value_pos);
           // The new value and blanks over what is left of the old one; the blanks after it stay.
@@ -342,7 +341,7 @@ void IniFile::Rewrite(const Edit& edit) {
         if (doc_.lines()[i].kind != ini::LineKind::kBlank) insert_after = i;
     }
     for (size_t i = begin; i < end; ++i) {
-      if (i == old_counts_line || (key && i == key->spare)) continue;
+      if (i == old_counts_line) continue;
       if (key && i == key->line)
         put_field(key->name, edit.encoded);
       else

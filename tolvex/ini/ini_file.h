@@ -26,16 +26,12 @@
 //    ';' in place of their first character, then one whole write of that character turns
 //    each on (a torn append leaves at most a comment);
 //  - anything else (a file that is new, not UTF-16LE or without the count line, a value
-//    that outgrew its line or is too long for one whole write, a key of an older pair, a
-//    new key in an earlier section): the whole file is rebuilt and replaced at once. The
+//    that outgrew its line or is too long for one whole write, a new key in an earlier
+//    section): the whole file is rebuilt and replaced at once. The
 //    rebuilt file gives the changed key, and every counter (a number of digits) that has
 //    none, a field with room to grow, and moves a section that gains a key to the end, so
 //    that later keys are appends: keeping the section where it is would make every later
 //    key of it a rebuild of the whole file.
-//
-// Older files of this engine hold pairs: two neighbouring slot lines of one key, " name="
-// (the live one) and ";name=" (hidden). They read as they always did; the first change
-// of such a key rebuilds the file and leaves the key a plain field.
 #include <memory>
 #include <optional>
 #include <vector>

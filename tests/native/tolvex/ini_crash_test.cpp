@@ -200,12 +200,5 @@ TEST(IniCrashSafety, ANativeFileEndingInAnOpenLine) {
                   ReportOps(2, 3));
 }
 
-TEST(IniCrashSafety, OlderFormWithPairs) {
-  // The first change of a paired key rebuilds the file without its hidden slot.
-  SweepKillPoints(Utf16File(u";changes=0000000000000004\r\n[DebuggerA]\r\n Counter=2        \r\n"
-                            u";Counter=1        \r\n[DebuggerAReport]\r\n0=a\r\n1=b\r\n"),
-                  ReportOps(3, 2));
-}
-
 }  // namespace
 }  // namespace tolvex::testing

@@ -75,33 +75,5 @@ TEST(IniParsing, AppendedTextIsParsedAsIfTheWholeTextWereNew) {
   }
 }
 
-TEST(IniParsing, SlotPairsAreRecognisedInEveryStateAWriterCanLeave) {
-  struct Case {
-    const char* text;
-    const char* value;
-    size_t line, spare;
-  } cases[] = {
-      {"[S]\n Counter=7   \n;Counter=    \n", "7", 1, 2},  // live, hidden
-      {"[S]\n;Counter=6   \n COUNTER=8   \n", "8", 2, 1},  // hidden, live
-      {"[S]\n Counter=7   \n Counter=8   \n", "7", 1, 2},  // both live: the first counts
-      {"[S]\nCounter=7\n;Counter=    \n", "7", 1, kNone},  // a plain line has no toggle
-      {"[S]\n Counter=7\n;Count=8\n", "7", 1, kNone},       // another name
-      {"[S]\n;Counter=7\n[T]\n Counter=8\n", "", kNone, kNone},
-  };
-  for (const auto& c : cases) {
-    IniDocument doc = Parse(c.text);
-    size_t key = doc.FindKey(1, u"counter");
-    if (c.line == kNone) {
-      EXPECT_EQ(key, kNone) << c.text;
-      continue;
-    }
-    ASSERT_NE(key, kNone) << c.text;
-    const KeyEntry& entry = doc.blocks()[1].keys[key];
-    EXPECT_EQ(entry.line, c.line) << c.text;
-    EXPECT_EQ(entry.spare, c.spare) << c.text;
-    EXPECT_EQ(U8(doc.ValueOf(entry)), c.value);
-  }
-}
-
 }  // namespace
 }  // namespace tolvex::testing

@@ -44,10 +44,6 @@ std::vector<Set> Reports(int count) {
   return sets;
 }
 
-const Text kOldForm =  // as the engine wrote four reports before fields
-    u";changes=0000000000000008\r\n[DebuggerA]\r\n Counter=4        \r\n;Counter=3        \r\n"
-    u"[DebuggerAReport]\r\n0=msg 0\r\n1=msg 1\r\n2=msg 2\r\n3=msg 3\r\n";
-
 TEST(IniFileText, EachChangeLeavesCleanLines) {
   const Case cases[] = {
       {"report pattern from no file: one move of the report section, then appends and the counter in place",
@@ -73,19 +69,6 @@ TEST(IniFileText, EachChangeLeavesCleanLines) {
        {{u"S", u"k", Rep(u'a', 300)}, {u"S", u"k", Rep(u'b', 300)}},
        Cat({u";changes=0000000000000002 rewrites=0000000000000002\r\n[S]\r\nk=", Rep(u'b', 300), u"\r\n"}),
        2},
-      {"older form: pairs read as before; the first change of a pair rebuilds once without its hidden slot",
-       kOldForm,
-       {{u"DebuggerA", u"Counter", u"4"}, {u"DebuggerAReport", u"3", u"msg 3"}},
-       {{u"DebuggerAReport", u"4", u"msg 4"}, {u"DebuggerA", u"Counter", u"5"}, {u"DebuggerA", u"Counter", u"6"}},
-       u";changes=0000000000000003 rewrites=0000000000000002\r\n[DebuggerA]\r\nCounter=6        \r\n"
-       u"[DebuggerAReport]\r\n0=msg 0\r\n1=msg 1\r\n2=msg 2\r\n3=msg 3\r\n4=msg 4\r\n",
-       2},
-      {"older form: a writer stopped between the two flips of a pair",
-       u";changes=0000000000000003\r\n[S]\r\n k=new  \r\n k=old  \r\nz=1\r\n",
-       {{u"S", u"k", u"new"}},
-       {{u"S", u"k", u"2"}},
-       u";changes=0000000000000001 rewrites=0000000000000001\r\n[S]\r\nk=2        \r\nz=1        \r\n",
-       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -102,17 +102,6 @@ TEST_F(IniHandlerTest, NamesMatchWithoutCaseAndKeepTheirFirstSpelling) {
   EXPECT_EQ(h_.EnumerateCurrentSection(), (std::vector<Text>{u"Counter", T("Ελληνικά")}));
   EXPECT_NE(File().find("[Debugger]"), std::string::npos);
   EXPECT_EQ(File().find("DEBUGGER"), std::string::npos);
-
-  // The slots of an older pair spelled differently: the live slot's spelling counts, and
-  // stays when an update drops the hidden slot, for this handler as for a fresh one.
-  disk_.Put(kPath, Utf16File(u";changes=0000000000000001\r\n[S]\r\n Key=old   \r\n;KEY=      \r\n"));
-  Set("S", "key", u"new");
-  h_.SetSection(u"S");
-  EXPECT_EQ(h_.EnumerateCurrentSection(), std::vector<Text>{u"Key"});
-  IniHandler fresh(provider_);
-  fresh.SetPath(kPath);
-  fresh.SetSection(u"S");
-  EXPECT_EQ(fresh.EnumerateCurrentSection(), std::vector<Text>{u"Key"});
 }
 
 TEST_F(IniHandlerTest, EnumerationIsEmptyForAnAbsentFileOrSection) {
