@@ -2,18 +2,26 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "winkit/handles.h"
 
 namespace winkit {
 
-namespace {
+struct DispatchType::Loaded {
+  DispatchType* type;
+  ComPtr<ITypeInfo> info;
+  std::vector<Member> members;
+};
 
-SRWLOCK g_lock = SRWLOCK_INIT;
-DispatchType* g_loaded = nullptr;
+namespace {
 
 using Param = DispatchType::Param;
 using Member = DispatchType::Member;
+
+// The types this DLL loaded, each once, released together when it is unloaded.
+SRWLOCK g_lock = SRWLOCK_INIT;
+std::vector<std::unique_ptr<DispatchType::Loaded>>* g_loaded = nullptr;  // made at the first load
 
 // The declared type of a parameter; type VT_EMPTY leaves its binding to ITypeInfo
 // (interfaces, records, C arrays).
@@ -39,31 +47,25 @@ Param Describe(const ELEMDESC& element) {
   return param;
 }
 
-std::vector<Member>* ReadMembers(ITypeInfo* info) {
+HRESULT ReadMembers(ITypeInfo* info, std::vector<Member>& members) {
   TYPEATTR* attr = nullptr;
-  if (FAILED(info->GetTypeAttr(&attr))) return nullptr;
+  HRESULT hr = info->GetTypeAttr(&attr);
+  if (FAILED(hr)) return hr;
   const WORD count = attr->cFuncs;
   info->ReleaseTypeAttr(attr);
-  auto* members = new (std::nothrow) std::vector<Member>();
-  if (!members) return nullptr;
-  try {
-    for (WORD i = 0; i < count; ++i) {
-      FUNCDESC* func = nullptr;
-      if (FAILED(info->GetFuncDesc(i, &func))) continue;
-      Member member{func->memid, func->invkind, {}};
-      for (SHORT p = 0; p < func->cParams; ++p) {
-        const ELEMDESC& element = func->lprgelemdescParam[p];
-        if (element.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) continue;
-        member.params.push_back(Describe(element));
-      }
-      info->ReleaseFuncDesc(func);
-      members->push_back(std::move(member));
+  for (WORD i = 0; i < count; ++i) {
+    FUNCDESC* func = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &func))) continue;
+    Member member{func->memid, func->invkind, {}};
+    for (SHORT p = 0; p < func->cParams; ++p) {
+      const ELEMDESC& element = func->lprgelemdescParam[p];
+      if (element.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) continue;
+      member.params.push_back(Describe(element));
     }
-  } catch (...) {
-    delete members;
-    return nullptr;
+    info->ReleaseFuncDesc(func);
+    members.push_back(std::move(member));
   }
-  return members;
+  return S_OK;
 }
 
 // The parameter that rgvarg[index] stands for; null when there is none.
@@ -265,21 +267,24 @@ HRESULT InvokeBound(ITypeInfo* info, const Member& member, void* object, DISPID 
 }  // namespace
 
 HRESULT DispatchType::Load() {
+  if (loaded_.load(std::memory_order_acquire)) return S_OK;
   AcquireSRWLockExclusive(&g_lock);
   HRESULT hr = S_OK;
-  if (!info_) {
-    ComPtr<ITypeLib> library;
-    ComPtr<ITypeInfo> info;
-    hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, library.put());
-    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(iid_, info.put());
-    if (SUCCEEDED(hr)) {
-      members_ = ReadMembers(info.get());
-      if (!members_) hr = E_OUTOFMEMORY;
-    }
-    if (SUCCEEDED(hr)) {
-      info_ = info.detach();
-      next_ = g_loaded;
-      g_loaded = this;
+  if (!loaded_.load(std::memory_order_relaxed)) {
+    try {
+      auto loaded = std::make_unique<Loaded>();
+      loaded->type = this;
+      ComPtr<ITypeLib> library;
+      hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, library.put());
+      if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(iid_, loaded->info.put());
+      if (SUCCEEDED(hr)) hr = ReadMembers(loaded->info.get(), loaded->members);
+      if (SUCCEEDED(hr)) {
+        if (!g_loaded) g_loaded = new std::vector<std::unique_ptr<Loaded>>();
+        g_loaded->push_back(std::move(loaded));
+        loaded_.store(g_loaded->back().get(), std::memory_order_release);
+      }
+    } catch (const std::bad_alloc&) {
+      hr = E_OUTOFMEMORY;
     }
   }
   ReleaseSRWLockExclusive(&g_lock);
@@ -288,21 +293,15 @@ HRESULT DispatchType::Load() {
 
 void DispatchType::ReleaseAll() {
   AcquireSRWLockExclusive(&g_lock);
-  for (DispatchType* type = g_loaded; type;) {
-    DispatchType* next = type->next_;
-    type->info_->Release();
-    type->info_ = nullptr;
-    delete type->members_;
-    type->members_ = nullptr;
-    type->next_ = nullptr;
-    type = next;
+  if (g_loaded) {
+    for (const auto& loaded : *g_loaded) loaded->type->loaded_.store(nullptr, std::memory_order_release);
+    delete std::exchange(g_loaded, nullptr);
   }
-  g_loaded = nullptr;
   ReleaseSRWLockExclusive(&g_lock);
 }
 
 const DispatchType::Member* DispatchType::Find(DISPID id, WORD flags) const {
-  for (const Member& member : *members_)
+  for (const Member& member : loaded_.load(std::memory_order_acquire)->members)
     if (member.id == id && (member.kind & flags)) return &member;
   return nullptr;
 }
@@ -313,8 +312,9 @@ HRESULT DispatchType::GetTypeInfo(UINT index, ITypeInfo** out) {
   if (index != 0) return DISP_E_BADINDEX;
   HRESULT hr = Load();
   if (FAILED(hr)) return hr;
-  info_->AddRef();
-  *out = info_;
+  ITypeInfo* info = loaded_.load(std::memory_order_acquire)->info.get();
+  info->AddRef();
+  *out = info;
   return S_OK;
 }
 
@@ -322,7 +322,7 @@ HRESULT DispatchType::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, DI
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   HRESULT hr = Load();
   if (FAILED(hr)) return hr;
-  return DispGetIDsOfNames(info_, names, count, ids);
+  return DispGetIDsOfNames(loaded_.load(std::memory_order_acquire)->info.get(), names, count, ids);
 }
 
 HRESULT DispatchType::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -330,11 +330,12 @@ HRESULT DispatchType::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* pa
   HRESULT hr = Load();
   if (FAILED(hr)) return hr;
   SetErrorInfo(0, nullptr);
+  ITypeInfo* info = loaded_.load(std::memory_order_acquire)->info.get();
   const Member* member = params && params->cArgs ? Find(id, flags) : nullptr;
   if (member)
-    hr = InvokeBound(info_, *member, object, id, flags, params, result, exception, arg_error);
+    hr = InvokeBound(info, *member, object, id, flags, params, result, exception, arg_error);
   else
-    hr = info_->Invoke(object, id, flags, params, result, exception, arg_error);
+    hr = info->Invoke(object, id, flags, params, result, exception, arg_error);
 
   // Callers learn of the member's own failures as exceptions, with the error information
   // the member published.

@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -32,7 +33,8 @@ class DispatchType {
   const IID& iid() const { return iid_; }
   const wchar_t* source() const { return source_; }
 
-  // Loads the type information on first use; fails when the type library is unusable.
+  // Loads the type information on first use (later calls take no lock); fails when the
+  // type library is unusable.
   HRESULT Load();
 
   HRESULT GetTypeInfo(UINT index, ITypeInfo** out);
@@ -40,7 +42,8 @@ class DispatchType {
   HRESULT Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* exception, UINT* arg_error);
 
-  // Frees the type information of every loaded DispatchType (DLL unload).
+  // Frees the type information of every loaded DispatchType (DLL unload). At process end
+  // it is left as it is: the libraries it comes from may be gone already.
   static void ReleaseAll();
 
   struct Param {
@@ -53,15 +56,16 @@ class DispatchType {
     INVOKEKIND kind;
     std::vector<Param> params;  // without the [retval] parameter
   };
+  // The type information and members, once loaded: an entry of the DLL's table of loaded
+  // types (dispatch.cpp).
+  struct Loaded;
 
  private:
   const Member* Find(DISPID id, WORD flags) const;
 
   const IID& iid_;
   const wchar_t* source_;
-  ITypeInfo* info_ = nullptr;
-  std::vector<Member>* members_ = nullptr;
-  DispatchType* next_ = nullptr;  // list of loaded types, for ReleaseAll
+  std::atomic<Loaded*> loaded_{nullptr};  // set once, by the first Load()
 };
 
 // Creates an object of class T (default-constructed) and returns its interface riid.

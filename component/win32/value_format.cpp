@@ -5,6 +5,7 @@
 
 #include "outside/win32/dispatch_client.h"
 #include "outside/win32/variant_value.h"
+#include "winkit/handles.h"
 
 namespace component {
 
@@ -13,14 +14,11 @@ Text VariantValueFormat::TextOf(const Value& value) {
   if (value.IsNull() || value.IsEmpty()) return Text();
   const Value::Date* date = value.AsDate();
   if (date && has_last_date_ && date->serial == last_date_) return last_date_text_;
-  VARIANT in, out;
-  outside::ToVariant(value, in);
-  VariantInit(&out);
-  HRESULT hr = VariantChangeTypeEx(&out, &in, LOCALE_USER_DEFAULT, 0, VT_BSTR);
-  VariantClear(&in);
+  winkit::Variant in, out;
+  outside::ToVariant(value, *in.get());
+  HRESULT hr = VariantChangeTypeEx(out.get(), in.get(), LOCALE_USER_DEFAULT, 0, VT_BSTR);
   if (FAILED(hr)) throw outside::ErrorFromResult(hr);
-  Text text(reinterpret_cast<const char16_t*>(V_BSTR(&out)), SysStringLen(V_BSTR(&out)));
-  VariantClear(&out);
+  Text text = winkit::Bstr::ToText(V_BSTR(out.get()));
   if (date) {
     last_date_ = date->serial;
     last_date_text_ = text;
