@@ -19,26 +19,20 @@ std::vector<ReportEntry> ReportTail::Feed(std::string_view bytes, bool to_end) {
     if (bytes.size() < 2) return entries;  // the mark may not be all there yet
     if (bytes.substr(0, 2) == tolvex::ini::kUtf16LeBom) skip = 2;
   }
-  const size_t units = (bytes.size() - skip) / 2;
-  auto unit = [&](size_t i) {
-    return static_cast<char16_t>(static_cast<uint8_t>(bytes[skip + 2 * i]) |
-                                 static_cast<uint8_t>(bytes[skip + 2 * i + 1]) << 8);
-  };
-  Text line;
+  const Text text = tolvex::ini::FromUtf16Le(bytes.substr(skip));
+  const size_t units = text.size();
   size_t start = 0;
   while (start < units) {
     size_t end = start;
-    while (end < units && unit(end) != u'\r' && unit(end) != u'\n') ++end;
+    while (end < units && text[end] != u'\r' && text[end] != u'\n') ++end;
     // A line break not read yet, or a CR whose LF may follow: the line waits for the next
     // bytes, but the file's last line is all there.
-    if (!to_end && (end == units || (unit(end) == u'\r' && end + 1 == units))) break;
+    if (!to_end && (end == units || (text[end] == u'\r' && end + 1 == units))) break;
     const size_t next =
-        end == units ? end : end + ((unit(end) == u'\r' && end + 1 < units && unit(end + 1) == u'\n') ? 2 : 1);
-    line.resize(end - start);
-    for (size_t i = start; i < end; ++i) line[i - start] = unit(i);
+        end == units ? end : end + ((text[end] == u'\r' && end + 1 < units && text[end + 1] == u'\n') ? 2 : 1);
+    TextView content = TextView(text).substr(start, end - start);
     start = next;
 
-    TextView content = line;
     size_t lead = 0;
     while (lead < content.size() && tolvex::ini::IsIniSpace(content[lead])) ++lead;
     content.remove_prefix(lead);

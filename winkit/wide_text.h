@@ -3,6 +3,8 @@
 // units: these views convert without copying.
 #include <windows.h>
 
+#include <string>
+
 #include "common/text.h"
 
 namespace winkit {
@@ -14,5 +16,8 @@ inline common::TextView TextOf(const wchar_t* text, size_t length) {
   return common::TextView(reinterpret_cast<const char16_t*>(text), length);
 }
 inline common::TextView TextOf(const wchar_t* text) { return TextOf(text, text ? wcslen(text) : 0); }
+// Copies, for text the platform keeps or the caller changes.
+inline std::wstring WideCopy(common::TextView text) { return std::wstring(Wide(text), text.size()); }
+inline common::Text TextCopy(const std::wstring& text) { return common::Text(TextOf(text.c_str(), text.size())); }
 
 }  // namespace winkit

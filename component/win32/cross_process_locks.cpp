@@ -37,7 +37,7 @@ class FileLockGuard : public CrossProcessLocks::Guard {
 std::unique_ptr<CrossProcessLocks::Guard> Win32CrossProcessLocks::Acquire(TextView name) {
   auto known = mutexes_.find(name);
   if (known == mutexes_.end()) {
-    winkit::Handle mutex = winkit::OpenNamedMutex(std::wstring(winkit::Wide(name), name.size()));
+    winkit::Handle mutex = winkit::OpenNamedMutex(winkit::WideCopy(name));
     if (!mutex) RaiseLastError();
     known = mutexes_.emplace(Text(name), std::move(mutex)).first;
   }
@@ -48,8 +48,7 @@ std::unique_ptr<CrossProcessLocks::Guard> Win32CrossProcessLocks::Acquire(TextVi
 
 std::unique_ptr<CrossProcessLocks::Guard> Win32CrossProcessLocks::AcquireReportCounter(TextView path) {
   winkit::FileLock lock =
-      winkit::FileLock::Open(std::wstring(winkit::Wide(path), path.size()), winkit::FileLockSlot::kReportCounter,
-                             /*create=*/true);
+      winkit::FileLock::Open(winkit::WideCopy(path), winkit::FileLockSlot::kReportCounter, /*create=*/true);
   if (!lock) {
     const DWORD code = GetLastError();
     if (code == ERROR_LOCK_VIOLATION || code == ERROR_SHARING_VIOLATION)

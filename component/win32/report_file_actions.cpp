@@ -4,19 +4,18 @@
 #include <shellapi.h>
 
 #include "outside/win32/dispatch_client.h"
+#include "winkit/wide_text.h"
 
 namespace component {
 
 namespace {
-
-std::wstring Wide(TextView text) { return std::wstring(text.begin(), text.end()); }
 
 [[noreturn]] void RaiseWin32Error(DWORD code) { throw outside::ErrorFromResult(HRESULT_FROM_WIN32(code)); }
 
 }  // namespace
 
 void Win32ReportFileActions::DeleteForced(TextView path) {
-  const std::wstring file = Wide(path);
+  const std::wstring file = winkit::WideCopy(path);
   if (file.empty()) throw common::AutomationError(common::error_number::kBadFileName, u"Bad file name or number");
   DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) RaiseWin32Error(GetLastError());
@@ -25,9 +24,9 @@ void Win32ReportFileActions::DeleteForced(TextView path) {
   const bool read_only = attributes & FILE_ATTRIBUTE_READONLY;
   if (read_only && !SetFileAttributesW(file.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
     RaiseWin32Error(GetLastError());
-  // A program that holds the file open with delete sharing (the INI file handler keeps
-  // it open) would keep its name in place until it lets go. Moved aside first, the file
-  // leaves its name at once, so the next report starts a new file.
+  // A program that holds the file open with delete sharing (a reader of the report, say)
+  // would keep its name in place until it lets go. Moved aside first, the file leaves its
+  // name at once, so the next report starts a new file.
   static volatile LONG counter = 0;
   const std::wstring aside = file + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                              std::to_wstring(InterlockedIncrement(&counter)) + L".deleted";
@@ -42,7 +41,7 @@ void Win32ReportFileActions::DeleteForced(TextView path) {
 }
 
 void Win32ReportFileActions::OpenWithAssociatedProgram(TextView path) {
-  const std::wstring file = Wide(path);
+  const std::wstring file = winkit::WideCopy(path);
   if (file.empty()) throw common::AutomationError(common::error_number::kBadFileName, u"Bad file name or number");
   auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED));

@@ -2,12 +2,12 @@
 
 #include "common/automation_error.h"
 #include "winkit/errors.h"
+#include "winkit/registry_text.h"
 #include "winkit/wide_text.h"
 
 namespace settings {
 
 namespace {
-
 
 constexpr REGSAM kAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_NOTIFY;
 
@@ -16,36 +16,6 @@ common::AutomationError RegistryError(LONG status, const Text& what) {
   Text message = winkit::SystemMessage(static_cast<DWORD>(status));
   if (!message.empty()) text += u": " + message;
   return common::AutomationError::FromResult(HRESULT_FROM_WIN32(static_cast<DWORD>(status)), text);
-}
-
-// One REG_SZ value; none when absent or of another type. Usually one registry call:
-// the buffer on the stack holds a setting; only a longer text asks again.
-std::optional<Text> QueryText(HKEY key, const Text& name, LONG& status) {
-  char16_t small[256];
-  DWORD type = 0, bytes = sizeof small;
-  status = RegQueryValueExW(key, winkit::Wide(name), nullptr, &type, reinterpret_cast<BYTE*>(small), &bytes);
-  Text value;
-  if (status == ERROR_SUCCESS) {
-    value.assign(small, bytes / sizeof(char16_t));
-  } else if (status == ERROR_MORE_DATA) {
-    for (;;) {
-      value.assign(bytes / sizeof(char16_t) + 1, u'\0');
-      DWORD got = static_cast<DWORD>(value.size() * sizeof(char16_t));
-      status = RegQueryValueExW(key, winkit::Wide(name), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got);
-      if (status == ERROR_MORE_DATA) {  // grown in between: ask again
-        bytes = got;
-        continue;
-      }
-      if (status != ERROR_SUCCESS) return std::nullopt;
-      value.resize(got / sizeof(char16_t));
-      break;
-    }
-  } else {
-    return std::nullopt;
-  }
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-  if (!value.empty() && value.back() == u'\0') value.pop_back();  // the stored terminator
-  return value;
 }
 
 constexpr wchar_t kRoot[] = L"Software\\VB and VBA Program Settings";
@@ -143,7 +113,7 @@ std::vector<std::optional<Text>> RegistrySettingsStore::ReadValues(TextView app,
       if (!open->watched && !open->written) Watch(*open);
       open->written = false;
       LONG status = ERROR_SUCCESS;
-      values[i] = QueryText(open->key.get(), name, status);
+      values[i] = winkit::QueryRegistryText(open->key.get(), name, status);
       if (status == ERROR_KEY_DELETED)
         removed = true;
       else if (open->watched)

@@ -76,10 +76,7 @@ Text Join(TextView a, TextView b, TextView c = {}) {
 
 std::optional<ChangeCounts> ChangeCountsOfHead(std::string_view head) {
   if (head.substr(0, 2) != ini::kUtf16LeBom) return std::nullopt;
-  Text text;
-  for (size_t i = 2; i + 1 < head.size() && text.size() <= kCountsLine; i += 2)
-    text += static_cast<char16_t>(static_cast<uint8_t>(head[i]) | static_cast<uint8_t>(head[i + 1]) << 8);
-  return CountsOf(text);
+  return CountsOf(ini::FromUtf16Le(head.substr(2, 2 * (kCountsLine + 1))));
 }
 
 struct IniFile::Edit {

@@ -210,6 +210,8 @@ DecodedFile DecodeFile(std::string_view bytes) {
   return {FromWindows1252(bytes), FileEncoding::kAnsi};
 }
 
+Text FromUtf16Le(std::string_view bytes) { return FromUtf16(bytes, /*big_endian=*/false); }
+
 std::string ToUtf16Le(TextView text) {
   std::string out(text.size() * 2, '\0');
   for (size_t i = 0; i < text.size(); ++i) {

@@ -38,8 +38,10 @@ bool IsValidUtf8(std::string_view bytes);
 Text DecodeUtf8(std::string_view bytes);
 // Windows-1252 bytes to text (the five unassigned bytes map to the same code points).
 Text FromWindows1252(std::string_view bytes);
-// UTF-16LE bytes of text, without a byte order mark.
+// UTF-16LE bytes of text, without a byte order mark, and back (whole characters: an odd
+// last byte is left out).
 std::string ToUtf16Le(TextView text);
+Text FromUtf16Le(std::string_view bytes);
 inline constexpr std::string_view kUtf16LeBom{"\xFF\xFE", 2};
 
 // ---- white space and names ------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "common/automation_error.h"
 #include "winkit/file_lock.h"
+#include "winkit/wide_text.h"
 
 namespace tolvex {
 
@@ -18,11 +19,8 @@ namespace {
 namespace en = common::error_number;
 using common::AutomationError;
 
-std::wstring Wide(const Text& text) { return std::wstring(text.begin(), text.end()); }
-Text FromWide(const std::wstring& text) { return Text(text.begin(), text.end()); }
-
 AutomationError Error(int32_t number, const std::wstring& description) {
-  return AutomationError(number, FromWide(description));
+  return AutomationError(number, winkit::TextCopy(description));
 }
 
 // The automation error for a failed file operation.
@@ -326,7 +324,7 @@ class Win32IniStorage : public IniStorage {
 
 std::unique_ptr<IniStorage> Win32IniStorageProvider::Open(const Text& path) {
   if (path.find(u'\0') != Text::npos) throw BadName(L"the INI file path holds a NUL character");
-  return std::make_unique<Win32IniStorage>(CheckedFullPath(Wide(path)));
+  return std::make_unique<Win32IniStorage>(CheckedFullPath(winkit::WideCopy(path)));
 }
 
 Win32IniStorageProvider& Win32IniStorageProvider::Instance() {

@@ -6,6 +6,7 @@
 
 #include "common/automation_error.h"
 #include "winkit/handles.h"
+#include "winkit/registry_text.h"
 #include "winkit/wide_text.h"
 
 namespace tolvex {
@@ -35,19 +36,9 @@ Text StoredValue(HKEY root, const wchar_t* key_path, const Text& name, const cha
   winkit::Key key;
   LSTATUS status = RegOpenKeyExW(root, key_path, 0, KEY_QUERY_VALUE, key.put());
   if (status == ERROR_SUCCESS) {
-    std::wstring data(256, L'\0');
-    DWORD type = REG_NONE, bytes = 0;
-    do {
-      bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
-      status = RegQueryValueExW(key.get(), Wide(name), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &bytes);
-      if (status == ERROR_MORE_DATA) data.resize(bytes / sizeof(wchar_t) + 1);
-    } while (status == ERROR_MORE_DATA);
-    if (status == ERROR_SUCCESS) {
-      if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
-      data.resize(bytes / sizeof(wchar_t));
-      while (!data.empty() && data.back() == L'\0') data.pop_back();
-      return Text(data.begin(), data.end());
-    }
+    std::optional<Text> value = winkit::QueryRegistryText(key.get(), name, status);
+    if (value) return *value;
+    if (status == ERROR_SUCCESS) return {};  // not text
   }
   if (status == ERROR_FILE_NOT_FOUND) return {};
   const Text what = Text(u"the ") + store + u" environment cannot be read (system error " +
