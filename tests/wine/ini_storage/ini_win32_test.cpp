@@ -193,7 +193,7 @@ TEST_F(IniWin32Test, ALeftRedoRecordLandsOnlyOnTheFileItWasMadeFor) {
   const std::string new_bytes = ReadBytes(path_);
   // Torn: the change count bumped in place (the first line has the new count), then the
   // landing cut short.
-  const size_t first_line = 2 + 2 * 27;
+  const size_t first_line = new_bytes.find(std::string("\r\0\n\0", 4)) + 4;
   std::string torn = old_bytes;
   torn.replace(0, first_line, new_bytes.substr(0, first_line));
   torn.replace(0, new_bytes.size() / 2, new_bytes.substr(0, new_bytes.size() / 2));
