@@ -2,6 +2,9 @@
 //   pipeline_child.exe <count> <tag> [plain]
 // "plain": the INI file handler is reached through its automation members alone, as
 // another maker's handler would be (no private side to hold the file's lock).
+//   pipeline_child.exe hold <event>
+// takes the registry log's lock, signals the named event and keeps the lock until it is
+// killed.
 #include <windows.h>
 #include <objbase.h>
 
@@ -30,6 +33,14 @@ class MembersOnly : public outside::AutomationObject {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
+  if (std::wstring(argv[1]) == L"hold") {
+    component::Win32CrossProcessLocks locks;
+    auto held = locks.Acquire(component::kReportKeyLockName);
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
+    if (!ready) return 3;
+    SetEvent(ready);
+    Sleep(INFINITE);
+  }
   int count = _wtoi(argv[1]);
   std::wstring tag = argv[2];
   CoInitialize(nullptr);

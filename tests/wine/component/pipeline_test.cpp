@@ -15,6 +15,7 @@
 #include "component/win32/platform_win32.h"
 #include "settings/catalog.h"
 #include "windows/live_message_window.h"
+#include "winkit/handles.h"
 
 using common::Text;
 using component::DebugMessage;
@@ -247,7 +248,8 @@ std::vector<std::wstring> Children() {
 // when each names the report folder its own way: as it is, with a trailing separator, in
 // other letter case, through another drive. Half of them reach the INI file handler
 // through its automation members alone, as another maker's handler: the report counter's
-// lock then keeps the numbering exact.
+// lock then keeps the numbering exact. A process that held the registry log's lock when
+// it was killed holds up nobody.
 TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
   AcceptLevel1Dll();
   Store(cat::kDebuggerShell, u"1");
@@ -260,20 +262,31 @@ TEST_F(RealPipeline, ConcurrentProcessesNeverReuseEntriesOrKeys) {
   CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
   const std::wstring spellings[] = {folder_, folder_ + L"\\", upper, ThroughUnixDrive(folder_)};
   ASSERT_EQ(spellings[3].rfind(L"Z:\\", 0), 0u) << spellings[3];
+  auto start = [](std::wstring command) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      ADD_FAILURE() << "cannot start " << std::string(command.begin(), command.end());
+    return process;
+  };
+  // The registry log's lock held by a process that is killed once the others wait for it.
+  const std::wstring ready_name = L"velk-pipeline-holder-" + std::to_wstring(GetCurrentProcessId());
+  winkit::Handle ready(CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
+  PROCESS_INFORMATION holder = start(L"\"" + children[0] + L"\" hold " + ready_name);
+  ASSERT_EQ(WaitForSingleObject(ready.get(), 60000), WAIT_OBJECT_0);
   std::vector<PROCESS_INFORMATION> running;
   for (int i = 0; i < processes; ++i) {
     const std::wstring& child = children[static_cast<size_t>(i)];
     SetEnvironmentVariableW(L"QVSUPPORT", spellings[i % 4].c_str());  // inherited by the child
-    std::wstring command =
-        L"\"" + child + L"\" " + std::to_wstring(messages) + L" p" + std::to_wstring(i) + (i % 2 ? L" plain" : L"");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(child.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
-    running.push_back(process);
+    running.push_back(start(L"\"" + child + L"\" " + std::to_wstring(messages) + L" p" + std::to_wstring(i) +
+                            (i % 2 ? L" plain" : L"")));
   }
   SetEnvironmentVariableW(L"QVSUPPORT", folder_.c_str());
+  Sleep(500);
+  TerminateProcess(holder.hProcess, 9);
+  CloseHandle(holder.hProcess);
+  CloseHandle(holder.hThread);
   for (auto& process : running) {
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 240000), WAIT_OBJECT_0);
     DWORD code = 1;
