@@ -56,18 +56,12 @@ class ReportFileWatch {
   Look ReadAdded(std::vector<viewer::ReportEntry>& entries);
 
  private:
-  struct ChangeTraits {
-    static HANDLE none() { return INVALID_HANDLE_VALUE; }
-    static bool valid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void free(HANDLE h) { FindCloseChangeNotification(h); }
-  };
-
   void SetPath(const std::wstring& path);
   // The identity of the file now at the path (opened for no access); false when absent.
   bool IdentityNow(winkit::FileIdentity* identity) const;
 
   std::wstring path_;
-  winkit::Unique<HANDLE, ChangeTraits> notification_;
+  winkit::ChangeNotification notification_;
   bool present_ = false;  // the file was there at the last look
   bool native_ = false;   // ... and written by the INI engine
   winkit::FileIdentity identity_{};

@@ -64,9 +64,28 @@ struct BstrTraits {
   static void free(BSTR b) { SysFreeString(b); }
 };
 
+struct FindTraits {  // FindFirstFile's search
+  static HANDLE none() { return INVALID_HANDLE_VALUE; }
+  static bool valid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void free(HANDLE h) { FindClose(h); }
+};
+struct ChangeNotificationTraits {  // FindFirstChangeNotification's watch
+  static HANDLE none() { return INVALID_HANDLE_VALUE; }
+  static bool valid(HANDLE h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void free(HANDLE h) { FindCloseChangeNotification(h); }
+};
+struct MappedViewTraits {
+  static void* none() { return nullptr; }
+  static bool valid(void* view) { return view != nullptr; }
+  static void free(void* view) { UnmapViewOfFile(view); }
+};
+
 using Handle = Unique<HANDLE, HandleTraits>;
 using Key = Unique<HKEY, KeyTraits>;
 using SafeArray = Unique<SAFEARRAY*, SafeArrayTraits>;
+using Find = Unique<HANDLE, FindTraits>;
+using ChangeNotification = Unique<HANDLE, ChangeNotificationTraits>;
+using MappedView = Unique<void*, MappedViewTraits>;
 
 // A BSTR; converts to and from common::Text without losing any code unit. Constructors
 // copy their text; Attach takes over a BSTR allocated elsewhere.
@@ -130,6 +149,26 @@ class Variant {
 
  private:
   VARIANT v_;
+};
+
+// An EXCEPINFO that a callee filled in: its texts are freed when it goes out of scope.
+class ExcepInfo {
+ public:
+  ExcepInfo() = default;
+  ~ExcepInfo() { Clear(); }
+  ExcepInfo(const ExcepInfo&) = delete;
+  ExcepInfo& operator=(const ExcepInfo&) = delete;
+  EXCEPINFO* get() { return &info_; }
+  const EXCEPINFO* get() const { return &info_; }
+  void Clear() {
+    SysFreeString(info_.bstrSource);
+    SysFreeString(info_.bstrDescription);
+    SysFreeString(info_.bstrHelpFile);
+    info_ = EXCEPINFO{};
+  }
+
+ private:
+  EXCEPINFO info_{};
 };
 
 // A COM interface pointer; copies AddRef, destruction Releases.

@@ -6,6 +6,7 @@
 
 #include "tolvex/ini/win32_ini_storage.h"
 #include "win32_test_util.h"
+#include "winkit/handles.h"
 
 namespace tolvex::wintest {
 namespace {
@@ -17,8 +18,9 @@ class Writer {
     static int serial = 0;
     std::wstring progress = L"Local\\TolvexIniTestProgress-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                             std::to_wstring(++serial);
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8, progress.c_str());
-    progress_ = static_cast<volatile LONG*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 8));
+    mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 8, progress.c_str()));
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 8));
+    progress_ = static_cast<volatile LONG*>(view_.get());
     *progress_ = -1;
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -37,8 +39,6 @@ class Writer {
       WaitForSingleObject(process_, INFINITE);
       CloseHandle(process_);
     }
-    UnmapViewOfFile(const_cast<LONG*>(progress_));
-    CloseHandle(mapping_);
   }
   bool started() const { return started_; }
   long progress() const { return *progress_; }
@@ -55,7 +55,8 @@ class Writer {
   }
 
  private:
-  HANDLE mapping_ = nullptr;
+  winkit::Handle mapping_;
+  winkit::MappedView view_;
   volatile LONG* progress_ = nullptr;
   HANDLE process_ = nullptr;
   bool started_ = false;

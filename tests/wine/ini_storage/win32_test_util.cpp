@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "winkit/handles.h"
+
 namespace tolvex::wintest {
 
 Text T(const char* utf8) { return common::FromUtf8(utf8); }
@@ -32,13 +34,12 @@ TempFolder::~TempFolder() {
 std::vector<std::wstring> TempFolder::Entries() const {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
+  winkit::Find find(FindFirstFileW((path_ + L"\\*").c_str(), &data));
+  if (!find) return names;
   do {
     std::wstring name = data.cFileName;
     if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &data));
   return names;
 }
 

@@ -7,6 +7,7 @@
 
 #include "com_client.h"
 #include "tolvex10.h"
+#include "winkit/handles.h"
 
 namespace {
 
@@ -45,14 +46,13 @@ class IniHandlerTest : public ::testing::Test {
   }
   void TearDown() override {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((dir_ + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    winkit::Find search(FindFirstFileW((dir_ + L"\\*").c_str(), &found));
+    if (search) {
       do {
         std::wstring path = dir_ + L"\\" + found.cFileName;
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
+      } while (FindNextFileW(search.get(), &found));
     }
     RemoveDirectoryW(dir_.c_str());
   }
