@@ -73,9 +73,6 @@ class IniFile {
   void Hold();
   void Release() noexcept;
 
-  // The image as of the last call (for tests and diagnostics).
-  const ini::IniDocument& document() const { return doc_; }
-
  private:
   struct Edit;
   class Locked;
