@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include "tests/wine/process_window.h"
+
 namespace {
 
 struct Search {
@@ -45,32 +47,12 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM param) {
   return TRUE;
 }
 
-// The command line after this program's own name.
-const wchar_t* CommandAfterProgram(const wchar_t* line) {
-  if (*line == L'"') {
-    for (++line; *line && *line != L'"'; ++line) {
-    }
-    if (*line) ++line;
-  } else {
-    while (*line && *line != L' ' && *line != L'\t') ++line;
-  }
-  while (*line == L' ' || *line == L'\t') ++line;
-  return line;
-}
-
 }  // namespace
 
 int wmain() {
-  std::wstring command = CommandAfterProgram(GetCommandLineW());
-  if (command.empty()) {
-    std::fprintf(stderr, "usage: without_boxes <command line>\n");
-    return 2;
-  }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION child{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
-    std::fprintf(stderr, "cannot start %s: error %lu\n", Narrow(command).c_str(), GetLastError());
+  if (!wine_test::StartCommandFromOwnLine(&child)) {
+    std::fprintf(stderr, "usage: without_boxes <command line>; cannot run it (error %lu)\n", GetLastError());
     return 2;
   }
   CloseHandle(child.hThread);
