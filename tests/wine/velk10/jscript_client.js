@@ -74,5 +74,6 @@ try {
 } catch (e) {
   fail("error " + e.number + " " + e.message);
 }
+shell.Run("reg delete \"HKCU\\Software\\VB and VBA Program Settings\\Kestrelon\" /f", 0, true);  // no settings left behind
 WScript.Echo(failures ? failures + " failed" : "every message logged");
 WScript.Quit(failures);
