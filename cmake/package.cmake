@@ -55,6 +55,8 @@ endif()
 add_test(NAME package_contents
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/contents.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
                  ${CMAKE_BINARY_DIR}/package-test ${PROJECT_VERSION} ${VELK_WIN32_BUILD} ${VELK_PACKAGE_X64_DLLS})
+# Every cpack run in the build folder writes its install_manifest.txt: one at a time.
+set_tests_properties(package_contents PROPERTIES RESOURCE_LOCK cpack)
 
 # The package as a user takes it: unpacked, registered in a clean 64-bit prefix, the
 # samples of both bitnesses run, unregistered exactly.
@@ -63,5 +65,5 @@ if(VELK_PACKAGE_X64_DLLS)
            COMMAND ${CMAKE_SOURCE_DIR}/tests/package/as_a_user.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
                    ${CMAKE_BINARY_DIR}/package-user ${PROJECT_VERSION}
                    ${VELK_WIN32_BUILD}/tests/wine/samples/viewer_closer.exe)
-  set_tests_properties(package_as_a_user PROPERTIES TIMEOUT 900)
+  set_tests_properties(package_as_a_user PROPERTIES TIMEOUT 900 RESOURCE_LOCK cpack)
 endif()

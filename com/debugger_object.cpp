@@ -18,6 +18,18 @@ const wchar_t kLibraryProgId[] = L"VELK10.clsVELK10A";
 
 namespace {
 
+constexpr DISPID kAppObjId = 0x68030000;
+
+// A property put of one value, Null (through a reference or not).
+bool IsNullPut(const DISPPARAMS* params) {
+  if (!params || params->cArgs != 1 || params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
+      params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+    return false;
+  const VARIANT* value = &params->rgvarg[0];
+  if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
+  return V_VT(value) == VT_NULL;
+}
+
 // A method's result: always an empty variant.
 HRESULT EmptyResult(VARIANT* result) {
   if (result) VariantInit(result);
@@ -98,6 +110,10 @@ class DebuggerObject final : public winkit::DispatchObject<_clsVELKDebuggerA> {
     // and leave out optional texts and numbers, which the generic binding refuses.
     if (id == kAddDebugMessageId && (flags & DISPATCH_METHOD) && IsEqualIID(riid, IID_NULL))
       return InvokeAddDebugMessage(*debugger_, params, result, arg_error);
+    // AppObj takes an object by reference only, and so Nothing; JScript assigns null by
+    // value (o.AppObj = null), which stands for Nothing too.
+    if (id == kAppObjId && flags == DISPATCH_PROPERTYPUT && IsEqualIID(riid, IID_NULL) && IsNullPut(params))
+      return putref_AppObj(nullptr);
     return DispatchObject::Invoke(id, riid, lcid, flags, params, result, exception, arg_error);
   }
 

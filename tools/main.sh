@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds everything, registers the three DLLs of both builds in the private
-# 64-bit Wine prefix (the 32-bit ones on its 32-bit side), switches the sinks on and runs
-# the sample client as a 32-bit and then as a 64-bit process, then shows what the two
-# recorded into the one report file and registry log.
+# The main job: builds everything, registers the three DLLs of both builds in a private
+# 64-bit Wine prefix of its own (the 32-bit ones on its 32-bit side), switches the sinks
+# on and runs the sample client as a 32-bit and then as a 64-bit process, then shows what
+# the two recorded into the one report file and registry log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -14,7 +14,9 @@ fi
 build=${VELK_BUILD:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELK_WIN32=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" >"$build/main-build.log" 2>&1 || { tail -40 "$build/main-build.log"; exit 1; }
-export WINEPREFIX="$PWD/$build/wineprefix64" WINEARCH=win64
+# Not the tests' prefixes: the job stops its prefix's Wine server, registers the DLLs and
+# switches the sinks on, which would pull the ground from under tests running beside it.
+export WINEPREFIX="$PWD/$build/demo-prefix64" WINEARCH=win64
 run=tools/wine-run
 # The 32-bit programs of a 64-bit prefix; the 64-bit ones are found by name.
 wow64='C:\windows\syswow64\'

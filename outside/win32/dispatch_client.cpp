@@ -17,6 +17,18 @@ namespace {
 // IDispatchEx, which script engines' objects implement.
 const IID kIidDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
 
+// The exception information of one call, whose texts it owns.
+struct ExceptionInfo {
+  EXCEPINFO info{};
+  ~ExceptionInfo() { Clear(); }
+  void Clear() {
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+    info = EXCEPINFO{};
+  }
+};
+
 Text SystemMessage(HRESULT result) {
   Text text = winkit::SystemMessage(static_cast<DWORD>(result));
   return text.empty() ? Text(u"Automation error") : text;
@@ -103,15 +115,25 @@ Value DispatchClient::Invoke(TextView name, CallKind kind, std::span<Value> args
     case CallKind::PropertyPutRef: flags = DISPATCH_PROPERTYPUTREF; break;
   }
   winkit::Variant result;
-  EXCEPINFO info{};
-  UINT bad_arg = 0;
-  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : result.get(),
-                                 &info, &bad_arg);
-  if (FAILED(hr)) {
-    winkit::Bstr source = winkit::Bstr::Attach(info.bstrSource), description = winkit::Bstr::Attach(info.bstrDescription),
-                 help = winkit::Bstr::Attach(info.bstrHelpFile);
-    throw ErrorFromResult(hr, &info);
+  ExceptionInfo exception;
+  auto call = [&](WORD call_flags) {
+    exception.Clear();
+    UINT bad_arg = 0;
+    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, call_flags, &params, put ? nullptr : result.put(),
+                             &exception.info, &bad_arg);
+  };
+  HRESULT hr = call(flags);
+  // A read goes with the method flag too, as Visual Basic reads, so that a member written
+  // as a function answers as well. Not every object takes that on a plain value (Wine's
+  // JScript refuses it for a property of an object made in JScript), so a read that the
+  // object refused is made again as a property read alone. A member that ran and raised
+  // its own error (DISP_E_EXCEPTION) is not run a second time; when the second read also
+  // fails, the member's own error wins over a refusal, else the first call's error stands.
+  if (FAILED(hr) && hr != DISP_E_EXCEPTION && kind == CallKind::PropertyGet) {
+    HRESULT again = call(DISPATCH_PROPERTYGET);
+    if (SUCCEEDED(again) || again == DISP_E_EXCEPTION) hr = again;
   }
+  if (FAILED(hr)) throw ErrorFromResult(hr, &exception.info);
   for (size_t i = 0; i < n; ++i)
     if (!put && !args[i].IsMissing()) args[i] = FromVariant(*values[i].get());
   return FromVariant(*result.get());

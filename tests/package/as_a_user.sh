@@ -53,25 +53,24 @@ for folder in x86 x64; do
     fail "register.cmd /machine did not register $folder\\velk10.dll: $(tr -d '\r' <"$scratch/register.txt")"
 done
 
-# run_sample <name> <command...>: into a report folder of its own, the viewer closed from outside.
+# run_sample <name> <command...>: into a report folder of its own, run by viewer_closer (a
+# 32-bit program), which closes the viewer the sample shows.
 run_sample() {
   local name=$1 lines
   shift
   mkdir -p "$scratch/$name"
   "$run" reg delete "$kestrelon" /f </dev/null >/dev/null 2>&1
-  "$run" "$closer" </dev/null >"$scratch/$name-closer.txt" 2>&1 &
-  local closer_pid=$!
-  QVSUPPORT=$(winpath "$scratch/$name") "$run" "$@" </dev/null >"$scratch/$name.txt" 2>&1 ||
+  QVSUPPORT=$(winpath "$scratch/$name") "$run" "$closer" "$@" </dev/null >"$scratch/$name.txt" 2>&1 ||
     fail "$name: exit status $?: $(tr -d '\r' <"$scratch/$name.txt")"
-  wait $closer_pid
   lines=$(iconv -f UTF-16 -t UTF-8 "$scratch/$name/velkbug.ini" 2>/dev/null | tr -d '\r')
   grep -q '^2=3\. (dll)  > APPOBJNOTHING > modInvoices > Invoice saved > 2 pages > ' <<<"$lines" &&
     grep -qE '^ *Counter=4 *$' <<<"$lines" || fail "$name: its report file holds '$lines'"
 }
-run_sample vbscript64 cscript //nologo "$vbs"
+# The 64-bit script host by the name a 32-bit program gives it (system32 is the 32-bit one's).
+run_sample vbscript64 'C:\windows\sysnative\cscript.exe' //nologo "$vbs"
 run_sample vbscript32 'C:\windows\syswow64\cscript.exe' //nologo "$vbs"
-run_sample late_bound32 "$scratch/clients/late_bound32.exe"
-run_sample early_bound64 "$scratch/clients/early_bound64.exe"
+run_sample late_bound32 "$(winpath "$scratch/clients/late_bound32.exe")"
+run_sample early_bound64 "$(winpath "$scratch/clients/early_bound64.exe")"
 "$run" reg delete "$kestrelon" /f </dev/null >/dev/null 2>&1
 
 "$run" cmd /c "$layout\\unregister.cmd" /machine </dev/null >"$scratch/unregister.txt" 2>&1 ||

@@ -14,6 +14,7 @@
 #include "outside/helper_components.h"
 #include "component/win32/platform_win32.h"
 #include "settings/catalog.h"
+#include "tests/wine/process_window.h"
 #include "windows/live_message_window.h"
 #include "winkit/handles.h"
 
@@ -144,7 +145,7 @@ TEST_F(RealPipeline, LiveWindowAtTheCornerShowsTheLatestLine) {
   Create();
   Add(u"first");
   Add(u"second");
-  HWND window = FindWindowW(windows::kLiveWindowClass, L"");
+  HWND window = wine_test::FindOwnWindow(windows::kLiveWindowClass, L"");
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(IsWindowVisible(window));
   RECT frame, client;
@@ -178,7 +179,7 @@ TEST_F(RealPipeline, LiveWindowAtTheCornerShowsTheLatestLine) {
   SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window));
   Add(u"third");
-  window = FindWindowW(windows::kLiveWindowClass, L"");
+  window = wine_test::FindOwnWindow(windows::kLiveWindowClass, L"");
   ASSERT_NE(window, nullptr);
   GetWindowRect(window, &frame);
   EXPECT_EQ(frame.left, 0);
@@ -194,7 +195,7 @@ TEST_F(RealPipeline, LiveWindowTakesTheLastLineOfABurstAtTheNextMessageLoop) {
   Store(cat::kDebuggerWindow, u"1");
   Create();
   for (int i = 0; i < 20; ++i) Add(u"burst");
-  HWND window = FindWindowW(windows::kLiveWindowClass, L"");
+  HWND window = wine_test::FindOwnWindow(windows::kLiveWindowClass, L"");
   ASSERT_NE(window, nullptr);
   HWND box = GetWindow(window, GW_CHILD);
   MSG msg;

@@ -50,11 +50,8 @@ for dll in tolvex11 tolvex10 velk10; do
     fail "register.cmd /machine did not say it registered $dll: $(cat "$work/register.out")"
 done
 "$run" reg delete "$kestrelon" /f </dev/null >/dev/null 2>&1
-"$run" "$closer" </dev/null >"$work/closer.txt" 2>&1 &
-closer_pid=$!
-QVSUPPORT=$(winpath "$work/support") "$run" "${vbscript[@]}" </dev/null >"$work/sample.txt" 2>&1 ||
+QVSUPPORT=$(winpath "$work/support") "$run" "$closer" "${vbscript[@]}" </dev/null >"$work/sample.txt" 2>&1 ||
   fail "the VBScript sample failed: $(cat "$work/sample.txt")"
-wait $closer_pid
 "$run" reg delete "$kestrelon" /f </dev/null >/dev/null 2>&1
 report=$(iconv -f UTF-16 -t UTF-8 "$work/support/velkbug.ini" 2>/dev/null | tr -d '\r')
 grep -q '^0=1\. (exe)  > APPOBJNOTHING > record_messages > Script started > ' <<<"$report" &&

@@ -38,16 +38,14 @@ check() {
   grep -qE '^ *Counter=4 *$' <<<"$lines" || fail "$sample: Counter is not 4: $(grep Counter= <<<"$lines")"
 }
 
-# run_sample <name> <command...>: with the viewer closed from outside; prints the sample's output.
+# run_sample <name> <command...>: run by viewer_closer, which closes the viewer the sample
+# shows and says how many rows it listed; the output goes to <work>/<name>-output.txt.
 run_sample() {
   local name=$1 rows
   shift
   "$run" reg delete "$kestrelon" /f </dev/null >/dev/null 2>&1
-  "$run" "$closer" </dev/null >"$work/$name-closer.txt" 2>&1 &
-  local closer_pid=$!
-  "$run" "$@" </dev/null >"$work/$name-output.txt" 2>&1 || fail "$name: exit status $?: $(cat "$work/$name-output.txt")"
-  wait $closer_pid
-  rows=$(tr -d '\r' <"$work/$name-closer.txt")
+  "$run" "$closer" "$@" </dev/null >"$work/$name-output.txt" 2>&1 || fail "$name: exit status $?: $(cat "$work/$name-output.txt")"
+  rows=$(tr -d '\r' <"$work/$name-output.txt" | grep '^rows ')
   [ "$rows" = "rows 3" ] || fail "$name: the viewer showed '$rows', expected 'rows 3'"
 }
 
@@ -70,8 +68,8 @@ for sample in record_messages late_bound early_bound; do
   QVSUPPORT=$(winpath "$work/$sample")
   case $sample in
     record_messages) run_sample $sample "${vbscript[@]}"; first="Script started" ;;
-    late_bound) run_sample $sample "$late"; first="Program started" ;;
-    early_bound) run_sample $sample "$early"; first="Program started" ;;
+    late_bound) run_sample $sample "$(winpath "$late")"; first="Program started" ;;
+    early_bound) run_sample $sample "$(winpath "$early")"; first="Program started" ;;
   esac
   check $sample "$work/$sample/velkbug.ini" $sample "$first"
 done

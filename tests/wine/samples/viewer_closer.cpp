@@ -1,27 +1,47 @@
-// viewer_closer [seconds]: waits for the report viewer that another process shows,
-// prints "rows <n>" with the number of rows its list holds, and closes it, as a user
-// would. Exits 1 when no viewer comes within the time (default 120 seconds).
+// viewer_closer <command line>: runs the command (a sample that records its messages and
+// shows the report viewer), waits for the viewer that the command's process shows, prints
+// "rows <n>" with the number of rows its list holds and closes it, as a user would, and
+// waits for the command to end. Only that process's windows count: other programs in the
+// same prefix may show a report viewer of their own.
+// Exit status: the command's; 1 when it showed no viewer (it ended, or 120 seconds passed).
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cwchar>
 
-int wmain(int argc, wchar_t** argv) {
-  const DWORD limit = (argc > 1 ? static_cast<DWORD>(_wtoi(argv[1])) : 120) * 1000;
-  const DWORD start = GetTickCount();
-  HWND viewer = nullptr;
-  while (!(viewer = FindWindowW(nullptr, L"Kestrelon VELK - Debugger")) || !IsWindowVisible(viewer)) {
-    if (GetTickCount() - start > limit) {
-      std::printf("no report viewer within %lu seconds\n", static_cast<unsigned long>(limit / 1000));
-      return 1;
-    }
-    Sleep(100);
+#include "tests/wine/process_window.h"
+
+int wmain() {
+  PROCESS_INFORMATION child{};
+  if (!wine_test::StartCommandFromOwnLine(&child)) {
+    std::printf("usage: viewer_closer <command line>; cannot run it (error %lu)\n", GetLastError());
+    return 2;
   }
-  HWND list = FindWindowExW(viewer, nullptr, WC_LISTVIEWW, nullptr);
-  std::printf("rows %ld\n", list ? static_cast<long>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1L);
-  std::fflush(stdout);
-  PostMessageW(viewer, WM_CLOSE, 0, 0);
-  while (IsWindow(viewer) && GetTickCount() - start < limit) Sleep(100);
-  return IsWindow(viewer) ? 1 : 0;
+  CloseHandle(child.hThread);
+  const DWORD limit = 120000, start = GetTickCount();
+  HWND viewer = nullptr;
+  bool ended = false;
+  while (!viewer && !ended && GetTickCount() - start < limit) {
+    ended = WaitForSingleObject(child.hProcess, 100) == WAIT_OBJECT_0;
+    viewer = wine_test::FindProcessWindow(child.dwProcessId, nullptr, L"Kestrelon VELK - Debugger");
+    if (viewer && !IsWindowVisible(viewer)) viewer = nullptr;
+  }
+  int status = 0;
+  if (viewer) {
+    HWND list = FindWindowExW(viewer, nullptr, WC_LISTVIEWW, nullptr);
+    std::printf("rows %ld\n", list ? static_cast<long>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1L);
+    std::fflush(stdout);
+    PostMessageW(viewer, WM_CLOSE, 0, 0);
+  } else {
+    std::printf(ended ? "the command ended without showing the report viewer\n"
+                      : "no report viewer within 120 seconds\n");
+    std::fflush(stdout);
+    status = 1;
+    if (!ended) TerminateProcess(child.hProcess, 1);
+  }
+  WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD exit_code = 1;
+  GetExitCodeProcess(child.hProcess, &exit_code);
+  CloseHandle(child.hProcess);
+  return exit_code != 0 ? static_cast<int>(exit_code) : status;
 }

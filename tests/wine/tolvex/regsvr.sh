@@ -8,8 +8,10 @@ shift 2
 flag=
 [ "$mode" = unregister ] && flag=/u
 for dll in "$@"; do
-  if ! "$run" "${REGSVR32:-regsvr32}" /s $flag "$dll" </dev/null >/dev/null 2>&1; then
-    echo "regsvr32 $flag $dll failed" >&2
+  output=$("$run" "${REGSVR32:-regsvr32}" /s $flag "$dll" </dev/null 2>&1)
+  status=$?
+  if [ $status != 0 ]; then
+    echo "regsvr32 $flag $dll failed with exit status $status${output:+: $output}" >&2
     exit 1
   fi
 done

@@ -54,6 +54,9 @@ creates() {  # creates 32|64 [--]: every class, or with --, none
   [ "${PIPESTATUS[0]}" = 0 ] || { echo "a $1-bit client cannot create every class" >&2; exit 1; }
 }
 
+# A debugger object reads the settings when it is made (with the window switch on, it
+# opens the report viewer): none stored, so that the clients below only make objects.
+"$run" reg delete 'HKCU\Software\VB and VBA Program Settings\Kestrelon' /f </dev/null >/dev/null 2>&1
 # Each bitness's script host registers its own interfaces when it first runs in a new
 # prefix: let both do that before the first snapshot.
 creates 32 --

@@ -205,7 +205,7 @@ TEST(DebuggerClass, CreationSucceedsWhenTheViewerItOpensCannotLoad) {
   EXPECT_NE(watcher.Wait().find(L"names a folder"), std::wstring::npos);
   EXPECT_TRUE(watcher.warning_icon());
   EXPECT_TRUE(debugger);
-  EXPECT_EQ(FindWindowW(nullptr, L"Kestrelon VELK - Debugger"), nullptr);
+  EXPECT_EQ(wine_test::FindOwnWindow(nullptr, L"Kestrelon VELK - Debugger"), nullptr);
 }
 
 }  // namespace

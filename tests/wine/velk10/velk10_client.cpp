@@ -327,7 +327,7 @@ DWORD WINAPI MessageBoxWatcher::Run(void* p) {
   auto* self = static_cast<MessageBoxWatcher*>(p);
   HWND box = nullptr;
   for (int i = 0; i < 600 && !box; ++i) {  // up to 30 s
-    box = FindWindowW(L"#32770", self->title_.c_str());
+    box = wine_test::FindOwnWindow(L"#32770", self->title_.c_str());
     if (!box) Sleep(50);
   }
   if (!box) return 0;

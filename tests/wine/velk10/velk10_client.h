@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/process_window.h"
 #include "tests/wine/variant_args.h"
 #include "velk10.h"
 #include "winkit/handles.h"
@@ -136,8 +137,9 @@ class AppObject final : public IDispatch {
 // Runs `body` on a new thread in its own single-threaded apartment and waits for it.
 void OnNewApartment(const std::function<void()>& body);
 
-// Watches for a message box with this title from another thread, reads its text and
-// presses its OK button. Wait() returns the text ("<none>" when no box came in time).
+// Watches for a message box of this process with this title from another thread, reads
+// its text and presses its OK button. Wait() returns the text ("<none>" when no box came
+// in time).
 class MessageBoxWatcher {
  public:
   explicit MessageBoxWatcher(std::wstring title);

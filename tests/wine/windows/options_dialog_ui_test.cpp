@@ -265,7 +265,7 @@ TEST_F(OptionsDialogUi, ViewFileOpensTheReportInItsProgramMaximized) {
     Press(dialog, windows::kIdCmdViewFile);
     for (int waited = 0; !opened && waited < 15000; waited += 100) {
       Sleep(100);
-      opened = OtherProcessWindow(L"velkbug");  // the program associated with .ini files
+      opened = StartedProcessWindow(L"velkbug");  // the program associated with .ini files
     }
     Press(dialog, windows::kIdCmdCancel);
   });

@@ -344,7 +344,7 @@ TEST_F(ReportViewerUi, ContextMenuHoldsEveryCommand) {
                [&] {
                  HWND popup = nullptr;
                  for (int waited = 0; !popup && waited < 5000; waited += 20, Sleep(20)) {
-                   popup = FindWindowW(L"#32768", nullptr);
+                   popup = wine_test::FindOwnWindow(L"#32768", nullptr);
                    if (popup && !IsWindowVisible(popup)) popup = nullptr;
                  }
                  if (!popup) return;

@@ -1,6 +1,9 @@
 #include "ui_driver.h"
 
+#include <tlhelp32.h>
+
 #include <exception>
+#include <map>
 
 namespace ui {
 
@@ -53,11 +56,30 @@ HWND ThreadWindowOfClass(DWORD thread, const std::wstring& window_class) {
   return nullptr;
 }
 
-HWND OtherProcessWindow(const std::wstring& part) {
+HWND StartedProcessWindow(const std::wstring& part) {
+  std::map<DWORD, DWORD> parents;  // process -> the process that started it
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return nullptr;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+  CloseHandle(snapshot);
+  auto started_here = [&](DWORD process) {
+    for (int depth = 0; depth < 8; ++depth) {  // a few generations: the program, a launcher before it
+      auto parent = parents.find(process);
+      if (parent == parents.end()) return false;
+      if (parent->second == GetCurrentProcessId()) return true;
+      process = parent->second;
+    }
+    return false;
+  };
   for (HWND window : TopLevel()) {
     wchar_t title[512] = {};
     GetWindowTextW(window, title, 512);
-    if (!Ours(window) && IsWindowVisible(window) && wcsstr(title, part.c_str())) return window;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (IsWindowVisible(window) && wcsstr(title, part.c_str()) && started_here(process)) return window;
   }
   return nullptr;
 }

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/wine/process_window.h"
+
 namespace ui {
 
 // Polls until a top-level window of this process with exactly this caption exists
@@ -24,8 +26,9 @@ std::vector<HWND> WindowsWithCaption(const std::wstring& caption);
 std::vector<HWND> DialogWindows();
 // A window of the given thread with this class, or null.
 HWND ThreadWindowOfClass(DWORD thread, const std::wstring& window_class);
-// A visible top-level window of another process whose title contains `part`, or null.
-HWND OtherProcessWindow(const std::wstring& part);
+// A visible top-level window whose title contains `part`, of a process that this one
+// started (directly or through others), or null: never one of another program's.
+HWND StartedProcessWindow(const std::wstring& part);
 
 std::wstring TextOf(HWND window);
 SIZE ClientSize(HWND window);

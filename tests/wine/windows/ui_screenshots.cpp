@@ -296,7 +296,7 @@ int wmain(int argc, wchar_t** argv) {
       SendMessageW(list, LVM_SETITEMSTATE, 7, reinterpret_cast<LPARAM>(&newest));
       std::thread menu_photographer([&] {
         HWND popup = nullptr;
-        for (int waited = 0; !popup && waited < 5000; waited += 50, Sleep(50)) popup = FindWindowW(L"#32768", nullptr);
+        for (int waited = 0; !popup && waited < 5000; waited += 50, Sleep(50)) popup = wine_test::FindOwnWindow(L"#32768", nullptr);
         Sleep(300);
         written += CaptureAndCheck(viewer, out, L"report-viewer-follow", table);
         if (popup) PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 1);
@@ -337,7 +337,7 @@ int wmain(int argc, wchar_t** argv) {
       component::DebugMessage m{u"LoadCustomer", u"dll", u"clsCustomer", 1, &extra, &co_extra};
       debugger.AddDebugMessage(m);
       Pump(300);
-      HWND live = FindWindowW(L"frmDebugWindowA", nullptr);
+      HWND live = wine_test::FindOwnWindow(L"frmDebugWindowA", nullptr);
       Repaint(live);
       Pump(300);
       HWND text_box = live ? GetWindow(live, GW_CHILD) : nullptr;
