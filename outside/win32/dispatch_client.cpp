@@ -17,18 +17,6 @@ namespace {
 // IDispatchEx, which script engines' objects implement.
 const IID kIidDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
 
-// The exception information of one call, whose texts it owns.
-struct ExceptionInfo {
-  EXCEPINFO info{};
-  ~ExceptionInfo() { Clear(); }
-  void Clear() {
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-    info = EXCEPINFO{};
-  }
-};
-
 Text SystemMessage(HRESULT result) {
   Text text = winkit::SystemMessage(static_cast<DWORD>(result));
   return text.empty() ? Text(u"Automation error") : text;
@@ -36,10 +24,13 @@ Text SystemMessage(HRESULT result) {
 
 }  // namespace
 
-common::AutomationError ErrorFromResult(HRESULT result, const EXCEPINFO* info) {
-  if (result == DISP_E_EXCEPTION && info) {
-    EXCEPINFO filled = *info;
-    if (filled.pfnDeferredFillIn) filled.pfnDeferredFillIn(&filled);
+common::AutomationError ErrorFromResult(HRESULT result, winkit::ExcepInfo* exception) {
+  if (result == DISP_E_EXCEPTION && exception) {
+    EXCEPINFO& filled = *exception->get();  // filled in where its owner frees it
+    if (filled.pfnDeferredFillIn) {
+      filled.pfnDeferredFillIn(&filled);
+      filled.pfnDeferredFillIn = nullptr;
+    }
     Text description = winkit::Bstr::ToText(filled.bstrDescription);
     if (filled.wCode != 0) {
       if (description.empty()) description = u"Application-defined or object-defined error";
@@ -115,12 +106,12 @@ Value DispatchClient::Invoke(TextView name, CallKind kind, std::span<Value> args
     case CallKind::PropertyPutRef: flags = DISPATCH_PROPERTYPUTREF; break;
   }
   winkit::Variant result;
-  ExceptionInfo exception;
+  winkit::ExcepInfo exception;
   auto call = [&](WORD call_flags) {
     exception.Clear();
     UINT bad_arg = 0;
     return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, call_flags, &params, put ? nullptr : result.put(),
-                             &exception.info, &bad_arg);
+                             exception.get(), &bad_arg);
   };
   HRESULT hr = call(flags);
   // A read goes with the method flag too, as Visual Basic reads, so that a member written
@@ -133,7 +124,7 @@ Value DispatchClient::Invoke(TextView name, CallKind kind, std::span<Value> args
     HRESULT again = call(DISPATCH_PROPERTYGET);
     if (SUCCEEDED(again) || again == DISP_E_EXCEPTION) hr = again;
   }
-  if (FAILED(hr)) throw ErrorFromResult(hr, &exception.info);
+  if (FAILED(hr)) throw ErrorFromResult(hr, &exception);
   for (size_t i = 0; i < n; ++i)
     if (!put && !args[i].IsMissing()) args[i] = FromVariant(*values[i].get());
   return FromVariant(*result.get());
@@ -166,11 +157,9 @@ std::unique_ptr<FileHold> DispatchClient::HoldFile(TextView path) {
   if (FAILED(dispatch_.As(hold))) return nullptr;
   HRESULT hr = hold->HoldFile(winkit::Bstr(path).get());
   if (FAILED(hr)) {
-    EXCEPINFO info{};
-    winkit::FillExcepInfo(hr, &info, L"");
-    winkit::Bstr source = winkit::Bstr::Attach(info.bstrSource),
-                 description = winkit::Bstr::Attach(info.bstrDescription);
-    throw ErrorFromResult(DISP_E_EXCEPTION, &info);
+    winkit::ExcepInfo exception;  // the handler's error information, as a dispatch call gives it
+    winkit::FillExcepInfo(hr, exception.get(), L"");
+    throw ErrorFromResult(DISP_E_EXCEPTION, &exception);
   }
   return std::make_unique<HeldThroughHandler>(std::move(hold));
 }

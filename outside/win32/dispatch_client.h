@@ -36,6 +36,8 @@ class ComObjectFactory : public ObjectFactory {
 };
 
 // The automation error for a failed platform call, in the automation convention.
-common::AutomationError ErrorFromResult(HRESULT result, const EXCEPINFO* info = nullptr);
+// With DISP_E_EXCEPTION, `exception` holds what the callee filled in (its deferred part is
+// filled in there too, for its owner to free).
+common::AutomationError ErrorFromResult(HRESULT result, winkit::ExcepInfo* exception = nullptr);
 
 }  // namespace outside
