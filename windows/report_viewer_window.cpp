@@ -495,7 +495,8 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
         size_t length = 0;
         if (item.iItem >= 0 && static_cast<size_t>(item.iItem) < rows_.size() && item.iSubItem >= 0 &&
             item.iSubItem < kReportColumnCount) {
-          TextView cell = rows_.Cell(item.iItem, item.iSubItem);
+          Text scratch;
+          TextView cell = rows_.Cell(item.iItem, item.iSubItem, scratch);
           length = std::min(cell.size(), static_cast<size_t>(item.cchTextMax - 1));
           std::copy_n(Wide(cell), length, item.pszText);
         }
@@ -509,9 +510,10 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
       const Text typed(winkit::TextOf(find.lvfi.psz));
       const size_t count = rows_.size();
       const size_t start = find.iStart >= 0 ? static_cast<size_t>(find.iStart) % count : 0;
+      Text scratch;
       for (size_t k = 0; k < count; ++k) {
         size_t position = (start + k) % count;
-        TextView id = rows_.Cell(position, 0);
+        TextView id = rows_.Cell(position, 0, scratch);
         if (id.size() >= typed.size() &&
             CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Wide(id),
                            static_cast<int>(typed.size()), Wide(typed), static_cast<int>(typed.size())) == CSTR_EQUAL)
