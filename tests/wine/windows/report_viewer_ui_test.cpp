@@ -366,7 +366,8 @@ TEST_F(ReportViewerUi, ContextMenuHoldsEveryCommand) {
   };
   using Items = std::vector<std::pair<std::wstring, UINT>>;
   const Items expected = {{L"&Copy\tCtrl+C", MF_GRAYED}, {L"Select &All\tCtrl+A", 0}, {L"&Find...\tCtrl+F", 0},
-                          {L"Fi&lter...\tCtrl+L", 0},     {L"F&ollow", 0},             {L"&Reload\tF5", 0}};
+                          {L"Fi&lter...\tCtrl+L", 0},     {L"F&ollow", 0},             {L"&Reload\tF5", 0},
+                          {L"&Save As...\tCtrl+S", 0}};
   EXPECT_EQ(menu([&] { PressKey(list_, VK_APPS); }, 0), expected);  // the Menu key, nothing selected
   EXPECT_EQ(menu([&] { PressKey(list_, VK_F10, {VK_SHIFT}); }, L'a'), expected);  // Select All
   Pump(100);  // the chosen command comes as a posted message
