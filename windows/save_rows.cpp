@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <cwchar>
+
 #include "common/automation_error.h"
 #include "winkit/errors.h"
 #include "winkit/handles.h"
@@ -41,16 +43,21 @@ common::AutomationError SaveError(DWORD code, const std::wstring& path) {
 
 void WriteFileWhole(const std::wstring& path, const std::function<void(const ByteWriter&)>& produce) {
   wchar_t full[MAX_PATH * 4];
-  wchar_t* name = nullptr;
-  const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, &name);
-  if (length == 0 || length >= std::size(full) || !name) throw SaveError(length ? ERROR_FILENAME_EXCED_RANGE : GetLastError(), path);
-  const std::wstring folder(full, name);
-  wchar_t part[MAX_PATH * 4];
-  if (!GetTempFileNameW(folder.c_str(), L"vlk", 0, part)) throw SaveError(GetLastError(), path);
+  const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
+  if (length == 0 || length >= std::size(full)) throw SaveError(length ? ERROR_FILENAME_EXCED_RANGE : GetLastError(), path);
+  // The new file beside the chosen name, under a name of its own.
+  std::wstring part;
+  winkit::Handle file;
+  for (DWORD attempt = GetTickCount() ^ (GetCurrentProcessId() << 16);; ++attempt) {
+    wchar_t suffix[32];
+    swprintf(suffix, std::size(suffix), L".%08lx.velk-part", static_cast<unsigned long>(attempt));
+    part = std::wstring(full) + suffix;
+    file.reset(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) break;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) throw SaveError(GetLastError(), path);
+  }
   DWORD failure = ERROR_SUCCESS;
   try {
-    winkit::Handle file(CreateFileW(part, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw SaveError(GetLastError(), path);
     produce([&](std::string_view bytes) {
       DWORD written = 0;
       if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
@@ -60,13 +67,14 @@ void WriteFileWhole(const std::wstring& path, const std::function<void(const Byt
     });
     if (!FlushFileBuffers(file.get())) throw SaveError(GetLastError(), path);
     file.reset();
-    if (!MoveFileExW(part, full, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) failure = GetLastError();
+    if (!MoveFileExW(part.c_str(), full, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) failure = GetLastError();
   } catch (...) {
-    DeleteFileW(part);
+    file.reset();
+    DeleteFileW(part.c_str());
     throw;
   }
   if (failure != ERROR_SUCCESS) {
-    DeleteFileW(part);
+    DeleteFileW(part.c_str());
     throw SaveError(failure, path);
   }
 }
@@ -84,7 +92,8 @@ bool SaveRowsAs(HWND owner, const viewer::ReportList& rows, const std::wstring& 
   dialog.lpstrTitle = kSaveDialogTitle;
   dialog.lpstrDefExt = L"csv";
   // The writing says itself when the folder cannot take the file.
-  dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOTESTFILECREATE | OFN_HIDEREADONLY;
+  dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOTESTFILECREATE | OFN_HIDEREADONLY |
+                 OFN_NOCHANGEDIR;
   if (!GetSaveFileNameW(&dialog)) {
     if (const DWORD error = CommDlgExtendedError())
       throw common::AutomationError(en::kPathFileAccess,

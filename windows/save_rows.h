@@ -23,8 +23,8 @@ inline constexpr wchar_t kSaveDialogTitle[] = L"Save As";
 // automation error that names the file and the reason when it cannot be written.
 bool SaveRowsAs(HWND owner, const viewer::ReportList& rows, const std::wstring& suggested);
 
-// Writes the bytes `produce` hands to its writer into a new file in the folder of `path`,
-// which then replaces whatever is at `path`. Raises an automation error, with nothing at
+// Writes the bytes `produce` hands to its writer into a new file beside `path`
+// (<path>.<number>.velk-part), which then replaces whatever is at `path`. Raises an automation error, with nothing at
 // `path` changed and the new file removed, when any step fails (also a throw of `produce`).
 using ByteWriter = std::function<void(std::string_view)>;
 void WriteFileWhole(const std::wstring& path, const std::function<void(const ByteWriter&)>& produce);
