@@ -74,20 +74,7 @@ class ReportViewerUi : public DebuggerWindows {
                {});
     return box;
   }
-  // Ctrl+L, then types `text` into the prompt and presses Enter, or presses Escape when
-  // there is no text to type.
-  void FilterBy(const std::optional<std::wstring>& text) {
-    WhileModal([&] { PressKey(list_, 'L', {VK_CONTROL}); },
-               [&] {
-                 HWND prompt = WaitForWindow(L"Filter");
-                 HWND edit = prompt ? FindWindowExW(prompt, nullptr, L"Edit", nullptr) : nullptr;
-                 if (!edit) return;
-                 if (text) SetWindowTextW(edit, text->c_str());
-                 PostMessageW(edit, WM_KEYDOWN, text ? VK_RETURN : VK_ESCAPE, 1);
-                 WaitUntilGone(prompt);
-               },
-               {L"Filter"});
-  }
+  void FilterBy(const std::optional<std::wstring>& text) { ui::FilterBy(list_, text); }
   // Runs the list's messages until `done` or 10 seconds.
   static bool PumpUntil(const std::function<bool()>& done) {
     for (int waited = 0; waited < 10000; waited += 50) {
