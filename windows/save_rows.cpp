@@ -80,8 +80,8 @@ void WriteFileWhole(const std::wstring& path, const std::function<void(const Byt
 }
 
 bool SaveRowsAs(HWND owner, const viewer::ReportList& rows, const std::wstring& suggested) {
-  std::wstring file(MAX_PATH * 4, L'\0');
-  file.replace(0, std::min(suggested.size(), file.size() - 1), suggested);
+  std::wstring file = suggested.substr(0, MAX_PATH);
+  file.resize(MAX_PATH * 4, L'\0');
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;

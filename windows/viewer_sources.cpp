@@ -138,6 +138,9 @@ void ReportFileSource::Load(viewer::ReportList& rows, ReportFileWatch& watch) {
   rows.Reload([&](const viewer::ReportList::Add& add) { whole = watch.ReadWhole(path_, add); });
   if (!whole) {
     watch.MarkRead(path_);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data) && !data.nFileSizeHigh && !data.nFileSizeLow)
+      return;  // an empty file lists nothing, with or without the handler
     const common::Text path = TextOf(path_);
     viewer::LoadDebugInfoInwindow(rows, component::ReportSource{Handler(), path, format_});
   }

@@ -118,11 +118,15 @@ TEST_F(VelkviewUi, StartsOnAFileOnNoneOnAnAbsentFileAndOnAFolder) {
   WriteReport(Path(L"velkbug.ini"), {u"1. (dll)  > q > default file"});
   WriteReport(Path(L"customer.ini"), {u"1. (dll)  > a > first", u"2. (dll)  > b > second"});
   CreateDirectoryW(Path(L"folder.ini").c_str(), nullptr);
-  const std::string binary("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
-  HANDLE file = CreateFileW(Path(L"picture.ini").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, binary.data(), static_cast<DWORD>(binary.size()), &written, nullptr);
-  CloseHandle(file);
+  auto store = [&](const wchar_t* name, const std::string& bytes) {
+    HANDLE file = CreateFileW(Path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+  };
+  store(L"picture.ini", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+  store(L"ansi.ini", "[DebuggerAReport]\r\n0=1. (dll)  > a > caf\xE9\r\n");  // read through the INI file handler
+  store(L"empty.ini", "");
   const struct {
     std::vector<std::wstring> arguments;
     std::wstring name;  // in the caption
@@ -132,6 +136,8 @@ TEST_F(VelkviewUi, StartsOnAFileOnNoneOnAnAbsentFileAndOnAFolder) {
       {{Path(L"customer.ini")}, L"customer.ini", 2, L"", L""},
       {{Path(L"customer.ini"), Path(L"velkbug.ini")}, L"customer.ini", 2, L"", L""},  // the first counts
       {{}, L"velkbug.ini", 1, L"", L""},                                                // %QVSUPPORT%\velkbug.ini
+      {{Path(L"ansi.ini")}, L"ansi.ini", 1, L"", L""},
+      {{Path(L"empty.ini")}, L"empty.ini", 0, L"", L""},
       {{Path(L"absent.ini")}, L"absent.ini", 0, L"53 -Open",
        L"Cannot open \"" + Path(L"absent.ini") + L"\": there is no such file."},
       {{Path(L"folder.ini")}, L"folder.ini", 0, L"75 -Open",
