@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/automation_error.h"
+#include "tolvex/ini/ini_file.h"
 #include "tolvex/ini/win32_ini_storage.h"
 #include "winkit/file_lock.h"
 #include "win32_test_util.h"
@@ -193,7 +194,7 @@ TEST_F(IniWin32Test, ALeftRedoRecordLandsOnlyOnTheFileItWasMadeFor) {
   const std::string new_bytes = ReadBytes(path_);
   // Torn: the change count bumped in place (the first line has the new count), then the
   // landing cut short.
-  const size_t first_line = 2 + 2 * 27;
+  const size_t first_line = tolvex::kChangeCountsHeadBytes;  // the mark and the counts line
   std::string torn = old_bytes;
   torn.replace(0, first_line, new_bytes.substr(0, first_line));
   torn.replace(0, new_bytes.size() / 2, new_bytes.substr(0, new_bytes.size() / 2));
