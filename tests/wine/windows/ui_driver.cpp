@@ -34,7 +34,11 @@ std::wstring ClassOf(HWND window) {
 std::vector<HWND> WindowsWithCaption(const std::wstring& caption) {
   std::vector<HWND> found;
   for (HWND window : TopLevel())
-    if (Ours(window) && CaptionOf(window) == caption) found.push_back(window);
+    if (Ours(window) && CaptionOf(window) == caption) {
+      // Once its thread takes a message, the window is made: a dialog has its controls.
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+      found.push_back(window);
+    }
   return found;
 }
 
