@@ -46,13 +46,13 @@ void WriteFileWhole(const std::wstring& path, const std::function<void(const Byt
   const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
   if (length == 0 || length >= std::size(full)) throw SaveError(length ? ERROR_FILENAME_EXCED_RANGE : GetLastError(), path);
   // The new file beside the chosen name, under a name of its own.
-  std::wstring part;
+  std::wstring unfinished;
   winkit::Handle file;
   for (DWORD attempt = GetTickCount() ^ (GetCurrentProcessId() << 16);; ++attempt) {
     wchar_t suffix[32];
-    swprintf(suffix, std::size(suffix), L".%08lx.velk-part", static_cast<unsigned long>(attempt));
-    part = std::wstring(full) + suffix;
-    file.reset(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    swprintf(suffix, std::size(suffix), L".%08lx.velk-new", static_cast<unsigned long>(attempt));
+    unfinished = std::wstring(full) + suffix;
+    file.reset(CreateFileW(unfinished.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) break;
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) throw SaveError(GetLastError(), path);
   }
@@ -67,14 +67,14 @@ void WriteFileWhole(const std::wstring& path, const std::function<void(const Byt
     });
     if (!FlushFileBuffers(file.get())) throw SaveError(GetLastError(), path);
     file.reset();
-    if (!MoveFileExW(part.c_str(), full, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) failure = GetLastError();
+    if (!MoveFileExW(unfinished.c_str(), full, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) failure = GetLastError();
   } catch (...) {
     file.reset();
-    DeleteFileW(part.c_str());
+    DeleteFileW(unfinished.c_str());
     throw;
   }
   if (failure != ERROR_SUCCESS) {
-    DeleteFileW(part.c_str());
+    DeleteFileW(unfinished.c_str());
     throw SaveError(failure, path);
   }
 }

@@ -24,8 +24,9 @@ inline constexpr wchar_t kSaveDialogTitle[] = L"Save As";
 bool SaveRowsAs(HWND owner, const viewer::ReportList& rows, const std::wstring& suggested);
 
 // Writes the bytes `produce` hands to its writer into a new file beside `path`
-// (<path>.<number>.velk-part), which then replaces whatever is at `path`. Raises an automation error, with nothing at
-// `path` changed and the new file removed, when any step fails (also a throw of `produce`).
+// (<path>.<number>.velk-new), which then replaces whatever is at `path`. Raises an
+// automation error, with nothing at `path` changed and the new file removed, when any step
+// fails (also a throw of `produce`).
 using ByteWriter = std::function<void(std::string_view)>;
 void WriteFileWhole(const std::wstring& path, const std::function<void(const ByteWriter&)>& produce);
 
