@@ -5,9 +5,12 @@
 # (cmake/msi_com_rows.cmake); its other files are listed here (files.wxi). The build
 # finishes the package with msibuild: wixl writes the HKMU root as 4 instead of -1, and
 # the properties a managed installation passes to its server side are listed.
-# VELK_VIEWER_EXE names the report viewer velkview.exe, when there is one: the package then
-# also installs it with a Start menu shortcut.
-set(VELK_VIEWER_EXE "" CACHE FILEPATH "velkview.exe for the MSI package (empty: none)")
+# The report viewer velkview.exe goes into x64\ with a Start menu shortcut: the 64-bit
+# build's, or the one VELK_VIEWER_EXE names.
+set(VELK_VIEWER_EXE "" CACHE FILEPATH "velkview.exe for the MSI package (empty: the 64-bit build's)")
+if(NOT VELK_VIEWER_EXE)
+  set(VELK_VIEWER_EXE ${VELK_PACKAGE_X64_VIEWER})
+endif()
 foreach(tool wixl msibuild)
   string(TOUPPER ${tool} var)
   find_program(VELK_${var} ${tool})
@@ -153,5 +156,5 @@ endif()
 add_test(NAME package_msi
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/msi.sh ${CMAKE_BINARY_DIR}/package-msi ${VELK_MSI}
                  ${PROJECT_VERSION} ${previous} ${VELK_WIN32_BUILD}/tests/wine/samples/viewer_closer.exe
-                 ${VELK_WIN32_BUILD} ${VELK_WIN64_BUILD} -- ${VELK_MSI_BUILD_ARGS})
+                 ${VELK_WIN32_BUILD} ${VELK_WIN64_BUILD} "${VELK_VIEWER_EXE}" -- ${VELK_MSI_BUILD_ARGS})
 set_tests_properties(package_msi PROPERTIES TIMEOUT 900)

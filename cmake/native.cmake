@@ -77,7 +77,9 @@ if(VELK_WIN32 AND VELK_WIN64)
   # 32-bit side also runs the i686 build's programs (tests of both bitnesses together).
   mingw_build(win64 mingw-x86_64.cmake wineprefix64 -DVELK_WIN32_BUILD=${VELK_WIN32_BUILD})
   ExternalProject_Add_StepDependencies(win64 configure win32)
-  # The release package takes its DLLs into x64/ (cmake/package.cmake).
+  # The release package takes its DLLs and the report viewer program into x64/
+  # (cmake/package.cmake); the MSI package takes the same program (cmake/msi.cmake).
   set(VELK_PACKAGE_X64_DLLS ${VELK_WIN64_BUILD}/com/velk10.dll ${VELK_WIN64_BUILD}/tolvex/ini/com/tolvex10.dll
                             ${VELK_WIN64_BUILD}/tolvex/runtime/tolvex11.dll)
+  set(VELK_PACKAGE_X64_VIEWER ${VELK_WIN64_BUILD}/velkview/velkview.exe)
 endif()

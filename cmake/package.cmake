@@ -17,14 +17,15 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(FILES ${VELK_WIN32_BUILD}/com/velk10.dll ${VELK_WIN32_BUILD}/tolvex/ini/com/tolvex10.dll
-              ${VELK_WIN32_BUILD}/tolvex/runtime/tolvex11.dll
+              ${VELK_WIN32_BUILD}/tolvex/runtime/tolvex11.dll ${VELK_WIN32_BUILD}/velkview/velkview.exe
         DESTINATION x86)
 # The 64-bit build (cmake/native.cmake) sets
 # VELK_PACKAGE_X64_DLLS (before this file is included) to the full paths of its
-# velk10.dll, tolvex10.dll and tolvex11.dll; they go to x64/. Empty: no x64/ folder.
+# velk10.dll, tolvex10.dll and tolvex11.dll, and VELK_PACKAGE_X64_VIEWER to its
+# velkview.exe; they go to x64/. Empty: no x64/ folder.
 set(VELK_PACKAGE_X64_DLLS "${VELK_PACKAGE_X64_DLLS}")
 if(VELK_PACKAGE_X64_DLLS)
-  install(FILES ${VELK_PACKAGE_X64_DLLS} DESTINATION x64)
+  install(FILES ${VELK_PACKAGE_X64_DLLS} ${VELK_PACKAGE_X64_VIEWER} DESTINATION x64)
 endif()
 install(FILES package/register.cmd package/unregister.cmd DESTINATION .)
 install(FILES ${VELK_WIN32_BUILD}/com/velk10.h ${VELK_WIN32_BUILD}/com/velk10_i.c ${VELK_WIN32_BUILD}/com/velk10.tlb
@@ -54,7 +55,8 @@ endif()
 # The zip made from the current build, unpacked: exactly the files above.
 add_test(NAME package_contents
          COMMAND ${CMAKE_SOURCE_DIR}/tests/package/contents.sh ${CMAKE_CPACK_COMMAND} ${CMAKE_BINARY_DIR}
-                 ${CMAKE_BINARY_DIR}/package-test ${PROJECT_VERSION} ${VELK_WIN32_BUILD} ${VELK_PACKAGE_X64_DLLS})
+                 ${CMAKE_BINARY_DIR}/package-test ${PROJECT_VERSION} ${VELK_WIN32_BUILD} ${VELK_PACKAGE_X64_DLLS}
+                 ${VELK_PACKAGE_X64_VIEWER})
 # Every cpack run in the build folder writes its install_manifest.txt: one at a time.
 set_tests_properties(package_contents PROPERTIES RESOURCE_LOCK cpack)
 

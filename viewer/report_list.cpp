@@ -48,78 +48,118 @@ int64_t WholeNumber(TextView key) {
 }
 }  // namespace
 
-ReportList::ReportList(const TextCollation* collation) : collation_(collation ? collation : &kDefaultCollation) {}
+ReportList::ReportList(const TextCollation* collation, int columns)
+    : collation_(collation ? collation : &kDefaultCollation), columns_(columns) {
+  if (columns < kReportColumnCount || columns > kMaxColumnCount)
+    throw std::invalid_argument("report viewer: no such column count");
+}
 
 void ReportList::Clear() {
   // Gives the memory back: a reload of a smaller file should not keep the larger one's.
   std::vector<std::unique_ptr<Row[]>>().swap(row_chunks_);
   row_count_ = 0;
-  std::vector<std::unique_ptr<char16_t[]>>().swap(blocks_);
-  std::vector<std::array<uint32_t, kReportColumnCount>>().swap(long_ends_);
+  std::vector<std::unique_ptr<uint8_t[]>>().swap(blocks_);
   std::vector<uint32_t>().swap(order_);
   std::vector<uint32_t>().swap(shown_);
   std::vector<uint32_t>().swap(position_of_);
   block_free_ = 0;
-  block_chars_ = 0;
+  block_bytes_ = 0;
   next_entry_ = 1;
   std::vector<uint64_t>().swap(numbers_read_);
   std::unordered_set<Text>().swap(other_keys_read_);
   positions_valid_ = false;
 }
 
-char16_t* ReportList::Allocate(size_t chars, uint32_t& start) {
-  if (chars > block_free_) {
+uint8_t* ReportList::Allocate(size_t bytes, uint32_t& start) {
+  if (bytes > block_free_) {
     // A row never spans two blocks; one longer than a block gets a block of its own.
     if (blocks_.size() >= (size_t{1} << (32 - kOffsetBits))) throw std::length_error("report viewer: too much text");
-    blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(std::max(chars, kBlockChars)));
-    block_chars_ += std::max(chars, kBlockChars);
-    block_free_ = chars > kBlockChars ? 0 : kBlockChars;
-    if (chars > kBlockChars) {
+    const size_t size = std::max(bytes, kBlockBytes);
+    blocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(size));
+    block_bytes_ += size;
+    block_free_ = bytes > kBlockBytes ? 0 : kBlockBytes;
+    if (bytes > kBlockBytes) {
       start = static_cast<uint32_t>((blocks_.size() - 1) << kOffsetBits);
       return blocks_.back().get();
     }
   }
-  const size_t offset = kBlockChars - block_free_;
-  block_free_ -= chars;
+  const size_t offset = kBlockBytes - block_free_;
+  block_free_ -= bytes;
   start = static_cast<uint32_t>(((blocks_.size() - 1) << kOffsetBits) | offset);
   return blocks_.back().get() + offset;
 }
 
-void ReportList::AddRow(uint32_t entry, TextView key, TextView value) {
+namespace {
+
+size_t LengthBytes(size_t length) {
+  size_t bytes = 1;
+  while (length >= 0x80) length >>= 7, ++bytes;
+  return bytes;
+}
+
+// A row's header: the flags, then the cells' lengths; gives where the code units start.
+const uint8_t* ReadHeader(const uint8_t* bytes, int columns, bool& wide, std::array<size_t, kMaxColumnCount>& lengths) {
+  wide = *bytes++ & 1;
+  for (int column = 0; column < columns; ++column) {
+    size_t length = 0;
+    for (int shift = 0;; shift += 7) {
+      const uint8_t byte = *bytes++;
+      length |= static_cast<size_t>(byte & 0x7F) << shift;
+      if (!(byte & 0x80)) break;
+    }
+    lengths[column] = length;
+  }
+  return bytes;
+}
+
+void Widen(const uint8_t* units, bool wide, size_t from, size_t count, char16_t* out) {
+  if (wide) {
+    for (size_t i = 0; i < count; ++i)
+      out[i] = static_cast<char16_t>(units[2 * (from + i)] | units[2 * (from + i) + 1] << 8);
+  } else {
+    for (size_t i = 0; i < count; ++i) out[i] = units[from + i];
+  }
+}
+
+}  // namespace
+
+void ReportList::AddRow(uint32_t entry, TextView key, TextView value, TextView co_extra) {
   // The key, then fields 1 to 8, each trimmed; a shorter line leaves the rest of its
   // cells empty, and fields after the eighth are not shown.
-  std::array<TextView, kReportColumnCount> cells{};
+  CellViews cells{};
   cells[0] = key;
-  size_t start = 0, length = key.size();
+  size_t start = 0;
   bool more = true;
   for (int column = 1; column < kReportColumnCount && more; ++column) {
     size_t mark = value.find(u'>', start);
     size_t end = mark == TextView::npos ? value.size() : mark;
     cells[column] = TrimBlanks(value.substr(start, end - start));
-    length += cells[column].size();
     more = mark != TextView::npos;
     start = mark + 1;
+  }
+  if (columns_ > kReportColumnCount) cells[kReportColumnCount] = TrimBlanks(co_extra);
+  size_t length = 0, header = 1;
+  bool wide = false;
+  for (int column = 0; column < columns_; ++column) {
+    length += cells[column].size();
+    header += LengthBytes(cells[column].size());
+    for (char16_t c : cells[column]) wide |= c > 0xFF;
   }
   if (length > UINT32_MAX) throw std::length_error("report viewer: entry too long");
   Row row;
   row.entry = entry;
-  char16_t* out = Allocate(length, row.start);
-  std::array<uint32_t, kReportColumnCount> ends;
-  uint32_t at = 0;
-  for (int column = 0; column < kReportColumnCount; ++column) {
-    std::copy(cells[column].begin(), cells[column].end(), out + at);
-    at += static_cast<uint32_t>(cells[column].size());
-    ends[column] = at;
+  uint8_t* out = Allocate(header + length * (wide ? 2 : 1), row.start);
+  *out++ = wide ? kWide : 0;
+  for (int column = 0; column < columns_; ++column) {
+    size_t size = cells[column].size();
+    for (; size >= 0x80; size >>= 7) *out++ = static_cast<uint8_t>(size | 0x80);
+    *out++ = static_cast<uint8_t>(size);
   }
-  if (length < kLongRow) {
-    for (int column = 0; column < kReportColumnCount; ++column) row.ends[column] = static_cast<uint16_t>(ends[column]);
-  } else {
-    const uint32_t index = static_cast<uint32_t>(long_ends_.size());
-    long_ends_.push_back(ends);
-    row.ends = {};
-    row.ends[0] = static_cast<uint16_t>(index >> 16);
-    row.ends[1] = static_cast<uint16_t>(index & 0xFFFF);
-    row.ends[kReportColumnCount - 1] = kLongRow;
+  for (int column = 0; column < columns_; ++column) {
+    for (char16_t c : cells[column]) {
+      *out++ = static_cast<uint8_t>(c & 0xFF);
+      if (wide) *out++ = static_cast<uint8_t>(c >> 8);
+    }
   }
   if ((row_count_ & (kRowChunk - 1)) == 0) {
     // Records go in chunks too: growing never copies them, and a reload's records come
@@ -145,22 +185,46 @@ bool ReportList::TakeKey(TextView key) {
   return other_keys_read_.insert(tolvex::ini::FoldName(key)).second;
 }
 
-TextView ReportList::CellOf(uint32_t id, int column) const {
+TextView ReportList::CellOf(uint32_t id, int column, Text& scratch) const {
   const Row& row = RowOf(id);
-  const char16_t* text = blocks_[row.start >> kOffsetBits].get() + (row.start & (kBlockChars - 1));
-  uint32_t begin, end;
-  if (row.ends[kReportColumnCount - 1] != kLongRow) {
-    begin = column ? row.ends[column - 1] : 0;
-    end = row.ends[column];
-  } else {
-    const auto& ends = long_ends_[(uint32_t{row.ends[0]} << 16) | row.ends[1]];
-    begin = column ? ends[column - 1] : 0;
-    end = ends[column];
-  }
-  return TextView(text + begin, end - begin);
+  bool wide;
+  std::array<size_t, kMaxColumnCount> lengths;
+  const uint8_t* units = ReadHeader(blocks_[row.start >> kOffsetBits].get() + (row.start & (kBlockBytes - 1)), columns_,
+                                    wide, lengths);
+  size_t begin = 0;
+  for (int c = 0; c < column; ++c) begin += lengths[c];
+  scratch.resize(lengths[column]);
+  Widen(units, wide, begin, lengths[column], scratch.data());
+  return scratch;
 }
 
-std::string ReportList::SortKeyOf(uint32_t row) const { return collation_->SortKey(CellOf(row, sort_column_)); }
+void ReportList::CellsOf(uint32_t id, Text& scratch, CellViews& cells) const {
+  const Row& row = RowOf(id);
+  bool wide;
+  std::array<size_t, kMaxColumnCount> lengths;
+  const uint8_t* units = ReadHeader(blocks_[row.start >> kOffsetBits].get() + (row.start & (kBlockBytes - 1)), columns_,
+                                    wide, lengths);
+  size_t total = 0;
+  for (int c = 0; c < columns_; ++c) total += lengths[c];
+  scratch.resize(total);
+  Widen(units, wide, 0, total, scratch.data());
+  const TextView all(scratch);
+  size_t at = 0;
+  for (int c = 0; c < columns_; ++c) {
+    cells[c] = all.substr(at, lengths[c]);
+    at += lengths[c];
+  }
+}
+
+Text ReportList::Cell(size_t position, int column) const {
+  Text cell;
+  CellOf(shown()[position], column, cell);
+  return cell;
+}
+
+std::string ReportList::SortKeyOf(uint32_t row, Text& scratch) const {
+  return collation_->SortKey(CellOf(row, sort_column_, scratch));
+}
 
 void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_path, const TextOf& text_of) {
   Clear();
@@ -184,7 +248,7 @@ void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_pa
         TextView trimmed = TrimBlanks(value);
         if (trimmed.empty()) continue;
         Text key = text_of(ini.Key());
-        if (TakeKey(TrimBlanks(key))) AddRow(static_cast<uint32_t>(n), TrimBlanks(key), trimmed);
+        if (TakeKey(TrimBlanks(key))) AddRow(static_cast<uint32_t>(n), TrimBlanks(key), trimmed, {});
       }
     }
   } catch (...) {
@@ -195,7 +259,7 @@ void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_pa
 }
 
 void ReportList::SortBy(int column) {
-  if (column < 0 || column >= kReportColumnCount)
+  if (column < 0 || column >= columns_)
     throw common::AutomationError(common::error_number::kInvalidArgument, u"Invalid procedure call or argument");
   sorted_ = true;
   sort_column_ = column;
@@ -209,9 +273,10 @@ void ReportList::ApplyOrder() {
     // Each row's key once, all in one buffer.
     std::string keys;
     std::vector<size_t> starts(row_count_ + 1);
+    Text scratch;
     for (uint32_t i = 0; i < row_count_; ++i) {
       starts[i] = keys.size();
-      keys += SortKeyOf(i);
+      keys += SortKeyOf(i, scratch);
     }
     starts[row_count_] = keys.size();
     auto key = [&](uint32_t i) { return std::string_view(keys).substr(starts[i], starts[i + 1] - starts[i]); };
@@ -221,9 +286,11 @@ void ReportList::ApplyOrder() {
   ApplyFilter();
 }
 
-bool ReportList::Passes(uint32_t row, const TextMatcher& matcher) const {
-  for (int column = 0; column < kReportColumnCount; ++column)
-    if (matcher.In(CellOf(row, column))) return true;
+bool ReportList::Passes(uint32_t row, const TextMatcher& matcher, Text& scratch) const {
+  CellViews cells;
+  CellsOf(row, scratch, cells);
+  for (int column = 0; column < columns_; ++column)
+    if (matcher.In(cells[column])) return true;
   return false;
 }
 
@@ -235,8 +302,9 @@ void ReportList::ApplyFilter() {
   }
   const TextMatcher matcher(filter_, false, false);
   shown_.clear();
+  Text scratch;
   for (uint32_t row : order_)
-    if (Passes(row, matcher)) shown_.push_back(row);
+    if (Passes(row, matcher, scratch)) shown_.push_back(row);
   shown_.shrink_to_fit();
 }
 
@@ -250,7 +318,7 @@ void ReportList::AddEntry(const ReportEntry& entry) {
   if (!TakeKey(key)) return;
   const uint32_t n = next_entry_++;
   TextView value = TrimBlanks(entry.value);
-  if (!value.empty()) AddRow(n, key, value);
+  if (!value.empty()) AddRow(n, key, value, entry.co_extra);
 }
 
 void ReportList::Reload(const std::function<void(const Add&)>& read) {
@@ -274,10 +342,11 @@ size_t ReportList::Append(std::span<const ReportEntry> entries) {
   if (added.empty()) return 0;
   positions_valid_ = false;
   std::vector<uint32_t> added_shown;
+  Text scratch;
   if (!filter_.empty()) {
     const TextMatcher matcher(filter_, false, false);
     std::copy_if(added.begin(), added.end(), std::back_inserter(added_shown),
-                 [&](uint32_t row) { return Passes(row, matcher); });
+                 [&](uint32_t row) { return Passes(row, matcher, scratch); });
   }
   if (!sorted_) {
     order_.insert(order_.end(), added.begin(), added.end());
@@ -286,7 +355,7 @@ size_t ReportList::Append(std::span<const ReportEntry> entries) {
     // The new rows in their own order first (equal texts in the order read), then each
     // one's place found by bisection with the keys of only the rows it is compared with.
     std::vector<std::string> keys(added.size());
-    for (size_t i = 0; i < added.size(); ++i) keys[i] = SortKeyOf(added[i]);
+    for (size_t i = 0; i < added.size(); ++i) keys[i] = SortKeyOf(added[i], scratch);
     auto key_of = [&](uint32_t row) -> const std::string& { return keys[row - first_new]; };
     auto by_key = [&](uint32_t a, uint32_t b) { return key_of(a) < key_of(b); };
     std::stable_sort(added.begin(), added.end(), by_key);
@@ -300,7 +369,7 @@ size_t ReportList::Append(std::span<const ReportEntry> entries) {
         size_t high = old_size;
         while (low < high) {  // the first row whose text sorts after the new one
           size_t mid = low + (high - low) / 2;
-          if (key_of(rows[i]) < SortKeyOf(order[mid])) high = mid; else low = mid + 1;
+          if (key_of(rows[i]) < SortKeyOf(order[mid], scratch)) high = mid; else low = mid + 1;
         }
         places[i] = low;
       }
@@ -323,11 +392,12 @@ size_t ReportList::Find(TextView what, size_t from, const FindOptions& options) 
   const size_t n = order.size();
   if (what.empty() || n == 0) return kNotFound;
   const TextMatcher matcher(what, options.match_case, options.whole_word);
+  Text scratch;
   // Without a start, the first row tried is the first (last) one: start just before it.
   size_t at = from < n ? from : (options.down ? n - 1 : 0);
   for (size_t tried = 0; tried < n; ++tried) {
     at = options.down ? (at + 1 == n ? 0 : at + 1) : (at == 0 ? n - 1 : at - 1);
-    if (Passes(order[at], matcher)) return at;
+    if (Passes(order[at], matcher, scratch)) return at;
   }
   return kNotFound;
 }
@@ -335,11 +405,13 @@ size_t ReportList::Find(TextView what, size_t from, const FindOptions& options) 
 Text ReportList::RowKey(size_t position) const { return u"key" + common::IntegerText(RowOf(shown()[position]).entry); }
 
 Text ReportList::CopyText(std::span<const size_t> positions) const {
-  Text out;
+  Text out, scratch;
+  CellViews cells;
   for (size_t position : positions) {
-    for (int column = 0; column < kReportColumnCount; ++column) {
+    CellsOf(shown()[position], scratch, cells);
+    for (int column = 0; column < columns_; ++column) {
       if (column) out += u'\t';
-      out += Cell(position, column);
+      out += cells[column];
     }
     out += u"\r\n";
   }
@@ -358,12 +430,10 @@ size_t ReportList::PositionOfRow(uint32_t row_id) const {
 }
 
 size_t ReportList::MemoryBytes() const {
-  size_t bytes = sizeof(*this) + row_chunks_.size() * kRowChunk * sizeof(Row) + row_chunks_.capacity() * sizeof(row_chunks_[0]) + blocks_.capacity() * sizeof(blocks_[0]) +
-                 long_ends_.capacity() * sizeof(long_ends_[0]) +
-                 (order_.capacity() + shown_.capacity() + position_of_.capacity()) * sizeof(uint32_t) +
-                 filter_.capacity() * sizeof(char16_t) + numbers_read_.capacity() * sizeof(uint64_t);
-  bytes += block_chars_ * sizeof(char16_t);
-  return bytes;
+  return sizeof(*this) + row_chunks_.size() * kRowChunk * sizeof(Row) + row_chunks_.capacity() * sizeof(row_chunks_[0]) +
+         blocks_.capacity() * sizeof(blocks_[0]) + block_bytes_ +
+         (order_.capacity() + shown_.capacity() + position_of_.capacity()) * sizeof(uint32_t) +
+         filter_.capacity() * sizeof(char16_t) + numbers_read_.capacity() * sizeof(uint64_t);
 }
 
 void LoadDebugInfoInwindow(ReportList& list, const component::ReportSource& source) {

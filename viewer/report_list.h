@@ -6,7 +6,9 @@
 // reload of many entries costs no list-control work per row.
 //
 // A report file may hold a million entries, so a row costs no heap block of its own:
-// the texts of all rows live in large shared blocks and a row is a small fixed record.
+// the texts of all rows live in large shared blocks, one byte a character where the row
+// holds no character past U+00FF (as report lines mostly do), and a row is a record of
+// eight bytes.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -30,13 +32,18 @@ using common::TextView;
 
 class TextMatcher;
 
+// The report file's nine columns; the registry log's ten, its tenth "Co-extra".
 inline constexpr int kReportColumnCount = 9;
+inline constexpr int kRegistryLogColumnCount = 10;
+inline constexpr int kMaxColumnCount = 10;
 inline constexpr size_t kNotFound = static_cast<size_t>(-1);
 
-// One "key=value" of the report section, as read (ReportList::Append trims it).
+// One "key=value" of the report section, as read (ReportList::Append trims it); in the
+// registry log, one value of DebuggerAReport with its DebuggerAReportCo value.
 struct ReportEntry {
   Text key;
   Text value;
+  Text co_extra = {};  // the tenth cell, in a list of ten columns
 };
 
 struct FindOptions {
@@ -49,9 +56,9 @@ struct ReportColumn {
   const char16_t* header;
   int width_twips;
 };
-// Headers and widths by position: "ID" shows the entry's key, the other eight show
-// fields 1 to 8 of its stored line.
-inline constexpr std::array<ReportColumn, kReportColumnCount> kReportColumns = {{
+// Headers and widths by position: "ID" shows the entry's key, the next eight show
+// fields 1 to 8 of its stored line, "Co-extra" (the registry log's only) its co-extra.
+inline constexpr std::array<ReportColumn, kMaxColumnCount> kReportColumns = {{
     {u"ID", 750},
     {u"Product", 1875},
     {u"Application", 3000},
@@ -61,6 +68,7 @@ inline constexpr std::array<ReportColumn, kReportColumnCount> kReportColumns = {
     {u"Extra1", 1500},
     {u"Extra2", 1500},
     {u"Now", 2100},
+    {u"Co-extra", 1500},
 }};
 
 // Removes leading and trailing U+0020 only; tabs and other white space stay.
@@ -84,7 +92,9 @@ class ReportList {
   // Turns a value read from the handler into its text.
   using TextOf = std::function<Text(const outside::Value&)>;
 
-  explicit ReportList(const TextCollation* collation = nullptr);
+  // `columns`: kReportColumnCount, or kRegistryLogColumnCount for rows with a co-extra.
+  explicit ReportList(const TextCollation* collation = nullptr, int columns = kReportColumnCount);
+  int column_count() const { return columns_; }
 
   // LoadDebugInfoInwindow: removes every row, then adds one per entry of the section
   // "DebuggerAReport" whose trimmed value is not empty. A failure stops the reload and
@@ -127,8 +137,10 @@ class ReportList {
   // kNotFound starts at the first (last) row. kNotFound when nothing matches.
   size_t Find(TextView what, size_t from, const FindOptions& options) const;
 
-  // By position in the list as shown (sorted when sorting is on).
-  TextView Cell(size_t position, int column) const { return CellOf(shown()[position], column); }
+  // By position in the list as shown (sorted when sorting is on). The second form puts
+  // the text into `scratch` and views it there: no allocation once `scratch` is large.
+  Text Cell(size_t position, int column) const;
+  TextView Cell(size_t position, int column, Text& scratch) const { return CellOf(shown()[position], column, scratch); }
   Text RowKey(size_t position) const;  // "key" followed by the entry's position number
   // The rows at `positions` as text: cells separated by tabs, rows ended by CR LF.
   Text CopyText(std::span<const size_t> positions) const;
@@ -143,28 +155,31 @@ class ReportList {
   size_t MemoryBytes() const;
 
  private:
-  // Cell k of a row ends at ends[k] in the row's text, which starts at `start`: the
-  // block in the high bits, the offset within it in the low kOffsetBits. A row whose
-  // text is too long for 16-bit ends has ends[8] == kLongRow and keeps its ends in
-  // long_ends_ at the index held in ends[0] and ends[1].
+  // A row's bytes start at `start`: the block in the high bits, the offset within it in
+  // the low kOffsetBits. They are a flags byte (kWide: two bytes a code unit, low byte
+  // first; else one, every unit below U+0100), the length of each cell in code units (7
+  // bits a byte, low bits first, the high bit set on all but the last byte), then the
+  // cells' code units one after another.
   struct Row {
     uint32_t entry;  // n of the row key
     uint32_t start;
-    std::array<uint16_t, kReportColumnCount> ends;
   };
+  using CellViews = std::array<TextView, kMaxColumnCount>;
   static constexpr uint32_t kOffsetBits = 20;
-  static constexpr size_t kBlockChars = size_t{1} << kOffsetBits;
-  static constexpr uint16_t kLongRow = 0xFFFF;
+  static constexpr size_t kBlockBytes = size_t{1} << kOffsetBits;
+  static constexpr uint8_t kWide = 1;
   static constexpr size_t kRowChunk = size_t{1} << 16;
 
   const Row& RowOf(uint32_t id) const { return row_chunks_[id / kRowChunk][id % kRowChunk]; }
 
   const std::vector<uint32_t>& shown() const { return filter_.empty() ? order_ : shown_; }
-  TextView CellOf(uint32_t row, int column) const;
-  std::string SortKeyOf(uint32_t row) const;
-  bool Passes(uint32_t row, const TextMatcher& matcher) const;
-  char16_t* Allocate(size_t chars, uint32_t& start);
-  void AddRow(uint32_t entry, TextView key, TextView value);
+  TextView CellOf(uint32_t row, int column, Text& scratch) const;
+  // Every cell of a row, viewed in `scratch`.
+  void CellsOf(uint32_t row, Text& scratch, CellViews& cells) const;
+  std::string SortKeyOf(uint32_t row, Text& scratch) const;
+  bool Passes(uint32_t row, const TextMatcher& matcher, Text& scratch) const;
+  uint8_t* Allocate(size_t bytes, uint32_t& start);
+  void AddRow(uint32_t entry, TextView key, TextView value, TextView co_extra);
   void AddEntry(const ReportEntry& entry);
   // False when the key was read already; holds it from now on.
   bool TakeKey(TextView key);
@@ -174,10 +189,10 @@ class ReportList {
   const TextCollation* collation_;
   std::vector<std::unique_ptr<Row[]>> row_chunks_;          // kRowChunk records each, in the order read
   size_t row_count_ = 0;
-  std::vector<std::unique_ptr<char16_t[]>> blocks_;         // the rows' texts
-  size_t block_free_ = 0;                                   // chars left in the last block
-  size_t block_chars_ = 0;                                  // chars of all blocks
-  std::vector<std::array<uint32_t, kReportColumnCount>> long_ends_;
+  std::vector<std::unique_ptr<uint8_t[]>> blocks_;          // the rows' bytes
+  size_t block_free_ = 0;                                   // bytes left in the last block
+  size_t block_bytes_ = 0;                                  // bytes of all blocks
+  int columns_;
   std::vector<uint32_t> order_;   // every row, sorted when sorting is on
   std::vector<uint32_t> shown_;   // the rows of order_ that pass the filter (when there is one)
   Text filter_;

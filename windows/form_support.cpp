@@ -11,6 +11,7 @@ namespace windows {
 namespace {
 
 thread_local std::vector<KeyPreview*> previews;
+thread_local HHOOK preview_hook = nullptr;
 
 bool Previewed(MSG& message) {
   if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
@@ -20,6 +21,14 @@ bool Previewed(MSG& message) {
   for (auto it = now.rbegin(); it != now.rend(); ++it)
     if ((*it)->PreviewMessage(message)) return true;
   return false;
+}
+
+// Every message taken off the thread's queue passes here first: one the previews handle
+// goes on as WM_NULL, which its window ignores.
+LRESULT CALLBACK PreviewHook(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HC_ACTION && wparam == PM_REMOVE && Previewed(*reinterpret_cast<MSG*>(lparam)))
+    reinterpret_cast<MSG*>(lparam)->message = WM_NULL;
+  return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 int ScreenDpi(int axis) {
@@ -92,9 +101,18 @@ LRESULT CALLBACK Form::Procedure(HWND window, UINT message, WPARAM wparam, LPARA
   }
 }
 
-void AddKeyPreview(KeyPreview* preview) { previews.push_back(preview); }
+void AddKeyPreview(KeyPreview* preview) {
+  previews.push_back(preview);
+  if (!preview_hook) preview_hook = SetWindowsHookExW(WH_GETMESSAGE, &PreviewHook, nullptr, GetCurrentThreadId());
+}
 
-void RemoveKeyPreview(KeyPreview* preview) { std::erase(previews, preview); }
+void RemoveKeyPreview(KeyPreview* preview) {
+  std::erase(previews, preview);
+  if (previews.empty() && preview_hook) {
+    UnhookWindowsHookEx(preview_hook);
+    preview_hook = nullptr;
+  }
+}
 
 void WakeModalLoopOnClose(UINT message, WPARAM wparam) {
   if (message == WM_DESTROY || (message == WM_SHOWWINDOW && !wparam))
@@ -110,7 +128,7 @@ void RunModalLoop(HWND window) {
       PostQuitMessage(static_cast<int>(message.wParam));
       break;
     }
-    if (Previewed(message)) continue;
+    if (!preview_hook && Previewed(message)) continue;  // the hook saw it already, if there is one
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

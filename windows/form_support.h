@@ -47,7 +47,9 @@ class Form {
 };
 
 // A window that sees the thread's keyboard messages before the control with the focus,
-// as long as it is registered. Only the library's own modal loops consult it.
+// as long as it is registered: from whichever loop takes them off the thread's queue (the
+// library's modal loops, a client's own loop around a modeless window, a message box's),
+// through a hook on the thread's message retrieval that stays while any is registered.
 class KeyPreview {
  public:
   virtual ~KeyPreview() = default;

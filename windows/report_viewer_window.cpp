@@ -1,19 +1,22 @@
 #include "windows/report_viewer_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
 #include <string>
 
 #include "component/error_report.h"
+#include "windows/clipboard_text.h"
+#include "windows/list_selection.h"
+#include "windows/save_rows.h"
 #include "windows/text_prompt.h"
 #include "winkit/module.h"
 #include "winkit/wide_text.h"
 
 namespace windows {
 
-using viewer::kReportColumnCount;
 using viewer::kReportColumns;
 
 namespace {
@@ -28,22 +31,34 @@ using winkit::Wide;
 bool KeyIsDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
 constexpr UINT_PTR kFollowTimer = 1;
-// The message by which the Find dialog talks to its owner.
-UINT FindMessage() {
-  static const UINT message = RegisterWindowMessageW(FINDMSGSTRINGW);
-  return message;
+
+// Each command: its name in the error report, its menu text, and the key that runs it
+// with Ctrl held (0: none).
+struct CommandInfo {
+  int command;
+  const char16_t* name;
+  const wchar_t* menu_text;
+  WPARAM ctrl_key;
+};
+constexpr CommandInfo kCommands[] = {
+    {kCommandOpen, u"Open", L"O&pen...\tCtrl+O", 'O'},
+    {kCommandRegistryLog, u"RegistryLog", L"Re&gistry Log", 0},
+    {kCommandCopy, u"Copy", L"&Copy\tCtrl+C", 'C'},
+    {kCommandSelectAll, u"SelectAll", L"Select &All\tCtrl+A", 'A'},
+    {kCommandFind, u"Find", L"&Find...\tCtrl+F", 'F'},
+    {kCommandFilter, u"Filter", L"Fi&lter...\tCtrl+L", 'L'},
+    {kCommandFollow, u"Follow", L"F&ollow", 0},
+    {kCommandReload, u"LoadDebugInfoInwindow", L"&Reload\tF5", 0},
+    {kCommandSaveAs, u"SaveAs", L"&Save As...\tCtrl+S", 'S'},
+};
+
+const CommandInfo* InfoOf(int command) {
+  for (const CommandInfo& info : kCommands)
+    if (info.command == command) return &info;
+  return nullptr;
 }
 
-const char16_t* CommandName(int command) {
-  switch (command) {
-    case kCommandCopy: return u"Copy";
-    case kCommandSelectAll: return u"SelectAll";
-    case kCommandFind: return u"Find";
-    case kCommandFilter: return u"Filter";
-    case kCommandFollow: return u"Follow";
-    default: return u"LoadDebugInfoInwindow";
-  }
-}
+bool ProgramCommand(int command) { return command == kCommandOpen || command == kCommandRegistryLog; }
 
 }  // namespace
 
@@ -60,12 +75,22 @@ std::string LocaleCollation::SortKey(TextView text) const {
   return key;
 }
 
+ReportViewerWindow::ReportViewerWindow(std::unique_ptr<ViewerSource> source, component::MessageBoxes& boxes,
+                                       ViewerHost* host)
+    : source_(std::move(source)),
+      boxes_(boxes),
+      host_(host),
+      rows_(&collation_, source_->column_count()),
+      find_(kReportViewerCaption, [this](TextView what, const viewer::FindOptions& options) {
+        return FindRow(what, options);
+      }) {}
+
 ReportViewerWindow::~ReportViewerWindow() {
-  if (find_keys_) UnhookWindowsHookEx(find_keys_);
+  find_.Close();
   DestroyUnheard(window_);
 }
 
-void ReportViewerWindow::Load() {
+void ReportViewerWindow::Create() {
   if (window_) return;
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
@@ -78,36 +103,61 @@ void ReportViewerWindow::Load() {
   if (!window) RaiseLastWindowError(u"Cannot create the report viewer window");
   window_ = window;
   try {
-    CreateList();
-    LoadDebugInfoInwindow();
+    RECT client;
+    GetClientRect(window_, &client);
+    list_view_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", kListStyle, 0, 0, client.right, client.bottom,
+                                 window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kReportListId)),
+                                 winkit::ThisModule(), nullptr);
+    if (!list_view_) RaiseLastWindowError(u"Cannot create the list lvDebugInfo");
+    SendMessageW(list_view_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont(false)), FALSE);
+    SendMessageW(list_view_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    SetWindowSubclass(list_view_, &ListKeys, kReportListId, reinterpret_cast<DWORD_PTR>(this));
+    SetColumns();
+    if (host_) DragAcceptFiles(window_, TRUE);
   } catch (...) {
-    // A window whose load failed is unloaded again; the next use starts afresh.
     DestroyWindow(window);
     throw;
   }
 }
 
-void ReportViewerWindow::CreateList() {
-  RECT client;
-  GetClientRect(window_, &client);
-  list_view_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", kListStyle, 0, 0, client.right, client.bottom,
-                               window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kReportListId)), winkit::ThisModule(),
-                               nullptr);
-  if (!list_view_) RaiseLastWindowError(u"Cannot create the list lvDebugInfo");
-  SendMessageW(list_view_, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont(false)), FALSE);
-  SendMessageW(list_view_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  SetWindowSubclass(list_view_, &ListKeys, kReportListId, reinterpret_cast<DWORD_PTR>(this));
-  for (int i = 0; i < kReportColumnCount; ++i) {
-    Text header = kReportColumns[i].header;
+// The list control's columns: as many as the rows have.
+void ReportViewerWindow::SetColumns() {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list_view_, LVM_GETHEADER, 0, 0));
+  int count = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  for (; count > rows_.column_count(); --count) SendMessageW(list_view_, LVM_DELETECOLUMN, count - 1, 0);
+  for (int i = std::max(count, 0); i < rows_.column_count(); ++i) {
+    Text heading = kReportColumns[i].header;
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
     column.fmt = LVCFMT_LEFT;
     column.cx = TwipsToPixelsX(kReportColumns[i].width_twips);
-    column.pszText = const_cast<wchar_t*>(Wide(header));
+    column.pszText = const_cast<wchar_t*>(Wide(heading));
     column.iSubItem = i;
     if (SendMessageW(list_view_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column)) != i)
       RaiseLastWindowError(u"Cannot add a column to lvDebugInfo");
   }
+}
+
+void ReportViewerWindow::Load() {
+  if (window_) return;
+  Create();
+  try {
+    LoadDebugInfoInwindow();
+  } catch (...) {
+    // A window whose load failed is unloaded again; the next use starts afresh.
+    DestroyWindow(window_);
+    throw;
+  }
+}
+
+void ReportViewerWindow::ShowAndLoad(const char16_t* command) {
+  Create();
+  ShowWindow(window_, SW_SHOWNORMAL);
+  SetForegroundWindow(window_);
+  SetFocus(list_view_);
+  UpdateCaption();
+  UpdateWindow(window_);
+  component::RunTrapped(boxes_, command, [&] { LoadDebugInfoInwindow(); });
 }
 
 bool ReportViewerWindow::IsVisible() const { return window_ && IsWindowVisible(window_); }
@@ -128,53 +178,41 @@ void ReportViewerWindow::ShowModal() {
 void ReportViewerWindow::ClearList() {
   Load();
   rows_.Clear();
-  ShowRows({}, -1);
+  ShowRows();
 }
 
-// A report file the INI engine wrote is read straight from disk; any other through the
-// INI file handler, as the report-file sink wrote it.
 void ReportViewerWindow::LoadDebugInfoInwindow() {
-  const std::wstring path(source_.report_file_path.begin(), source_.report_file_path.end());
   try {
-    rows_.Clear();
-    outside::Require(source_.ini_handler);  // the reload's handler: none is an error either way
-    bool whole = false;
-    rows_.Reload([&](const viewer::ReportList::Add& add) { whole = watch_.ReadWhole(path, add); });
-    if (!whole) {
-      watch_.MarkRead(path);
-      viewer::LoadDebugInfoInwindow(rows_, source_);
-    }
+    source_->Load(rows_, watch_);
   } catch (...) {
-    ShowRows({}, -1);
+    ShowRows();
     throw;
   }
-  ShowRows({}, -1);
+  ShowRows();
 }
 
-void ReportViewerWindow::ShowRows(const std::vector<uint32_t>& selected, int focused_row) {
+void ReportViewerWindow::ShowSource(std::unique_ptr<ViewerSource> source) {
+  source->Check();
+  if (source->column_count() != rows_.column_count()) {
+    viewer::ReportList rows(&collation_, source->column_count());
+    rows.SetFilter(rows_.filter());
+    if (rows_.sorted() && rows_.sort_column() < rows.column_count()) rows.SortBy(rows_.sort_column());
+    rows_ = std::move(rows);
+    if (list_view_) {
+      ShowRows();  // no rows while the columns change
+      SetColumns();
+    }
+  }
+  source_ = std::move(source);
+  if (!source_->followable()) SetFollowing(false);
+  LoadDebugInfoInwindow();
+}
+
+void ReportViewerWindow::ShowRows() {
   if (!list_view_) return;
   SendMessageW(list_view_, WM_SETREDRAW, FALSE, 0);
-  if (static_cast<size_t>(SendMessageW(list_view_, LVM_GETITEMCOUNT, 0, 0)) != rows_.size() || selected.empty()) {
-    // New rows: nothing selected, back at the top.
-    SendMessageW(list_view_, LVM_DELETEALLITEMS, 0, 0);
-    SendMessageW(list_view_, LVM_SETITEMCOUNT, rows_.size(), 0);
-  } else {
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED;
-    SendMessageW(list_view_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-  }
-  for (uint32_t row : selected) {
-    LVITEMW item{};
-    item.stateMask = item.state = LVIS_SELECTED;
-    SendMessageW(list_view_, LVM_SETITEMSTATE, rows_.PositionOfRow(row), reinterpret_cast<LPARAM>(&item));
-  }
-  if (focused_row >= 0) {
-    LVITEMW item{};
-    item.stateMask = item.state = LVIS_FOCUSED;
-    size_t position = rows_.PositionOfRow(static_cast<uint32_t>(focused_row));
-    SendMessageW(list_view_, LVM_SETITEMSTATE, position, reinterpret_cast<LPARAM>(&item));
-    SendMessageW(list_view_, LVM_ENSUREVISIBLE, position, FALSE);
-  }
+  SendMessageW(list_view_, LVM_DELETEALLITEMS, 0, 0);
+  SendMessageW(list_view_, LVM_SETITEMCOUNT, rows_.size(), 0);
   SendMessageW(list_view_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_view_, nullptr, TRUE);
   UpdateCaption();
@@ -182,6 +220,7 @@ void ReportViewerWindow::ShowRows(const std::vector<uint32_t>& selected, int foc
 
 void ReportViewerWindow::UpdateCaption() {
   std::wstring caption = kReportViewerCaption;
+  if (const std::wstring name = source_->caption_name(); !name.empty()) caption += L" - " + name;
   if (!rows_.filter().empty()) {
     const Text& filter = rows_.filter();
     caption += L" - filter: " + std::wstring(filter.begin(), filter.end()) + L" (" + std::to_wstring(rows_.size()) + L" of " +
@@ -192,123 +231,26 @@ void ReportViewerWindow::UpdateCaption() {
     SetWindowTextW(window_, caption.c_str());
 }
 
-int ReportViewerWindow::FocusedPosition() const {
-  auto focused = static_cast<int>(SendMessageW(list_view_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-  return focused >= 0 && static_cast<size_t>(focused) < rows_.size() ? focused : -1;
-}
-
-void ReportViewerWindow::ClearSingleSelection() {
-  if (SendMessageW(list_view_, LVM_GETSELECTEDCOUNT, 0, 0) != 1) return;
-  auto focused = static_cast<int>(SendMessageW(list_view_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-  if (focused < 0 || !SendMessageW(list_view_, LVM_GETITEMSTATE, focused, LVIS_SELECTED)) return;
-  LVITEMW none{};
-  none.stateMask = LVIS_SELECTED;
-  SendMessageW(list_view_, LVM_SETITEMSTATE, focused, reinterpret_cast<LPARAM>(&none));
-}
-
-std::vector<size_t> ReportViewerWindow::SelectedPositions() const {
-  std::vector<size_t> positions;
-  // The control looks for the next selected row one row after another: it is asked only
-  // as many times as there are selected rows.
-  const auto count = static_cast<size_t>(SendMessageW(list_view_, LVM_GETSELECTEDCOUNT, 0, 0));
-  int position = -1;
-  while (positions.size() < count &&
-         (position = static_cast<int>(
-              SendMessageW(list_view_, LVM_GETNEXTITEM, position, MAKELPARAM(LVNI_SELECTED, 0)))) >= 0 &&
-         static_cast<size_t>(position) < rows_.size())
-    positions.push_back(static_cast<size_t>(position));
-  return positions;
-}
-
-std::vector<uint32_t> ReportViewerWindow::SelectedRows() const {
-  std::vector<uint32_t> rows;
-  for (size_t position : SelectedPositions()) rows.push_back(rows_.RowIdAt(position));
-  return rows;
-}
-
 void ReportViewerWindow::SortBy(int column) {
-  std::vector<uint32_t> selected = SelectedRows();
-  int focused = FocusedPosition();
-  int focused_row = focused >= 0 ? static_cast<int>(rows_.RowIdAt(focused)) : -1;
+  if (column >= rows_.column_count()) return;
+  const SelectionSnapshot kept(list_view_, rows_);
   rows_.SortBy(column);
-  ShowRows(selected, focused_row);
-}
-
-void ReportViewerWindow::SelectOnly(size_t position) {
   SendMessageW(list_view_, WM_SETREDRAW, FALSE, 0);
-  for (size_t selected : SelectedPositions()) {  // one by one: cheap for the few rows a search leaves selected
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED;
-    SendMessageW(list_view_, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&none));
-  }
-  LVITEMW item{};
-  item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(list_view_, LVM_SETITEMSTATE, position, reinterpret_cast<LPARAM>(&item));
-  SendMessageW(list_view_, LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(position));
-  SendMessageW(list_view_, LVM_ENSUREVISIBLE, position, FALSE);
+  kept.Reselect(list_view_, rows_);
   SendMessageW(list_view_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_view_, nullptr, TRUE);
 }
 
-void ReportViewerWindow::OpenFindDialog() {
-  if (find_dialog_) {
-    SetFocus(find_dialog_);
-    return;
-  }
-  find_.lStructSize = sizeof find_;
-  find_.hwndOwner = window_;
-  find_.lpstrFindWhat = find_text_;
-  find_.wFindWhatLen = static_cast<WORD>(std::size(find_text_));
-  if (!find_.Flags) find_.Flags = FR_DOWN;
-  find_.Flags &= FR_DOWN | FR_MATCHCASE | FR_WHOLEWORD;
-  find_dialog_ = FindTextW(&find_);
-  if (!find_dialog_) RaiseLastWindowError(u"Cannot open the Find dialog");
-  if (!find_keys_) find_keys_ = SetWindowsHookExW(WH_GETMESSAGE, &FindDialogKeys, nullptr, GetCurrentThreadId());
-}
-
-LRESULT CALLBACK ReportViewerWindow::FindDialogKeys(int code, WPARAM wparam, LPARAM lparam) {
-  auto& message = *reinterpret_cast<MSG*>(lparam);
-  if (code == HC_ACTION && wparam == PM_REMOVE && message.hwnd && message.message >= WM_KEYFIRST &&
-      message.message <= WM_KEYLAST) {
-    // A find dialog is a dialog-class window owned by a viewer.
-    HWND root = GetAncestor(message.hwnd, GA_ROOT);
-    HWND owner = root ? GetWindow(root, GW_OWNER) : nullptr;
-    wchar_t name[32] = {};
-    if (owner && GetClassNameW(owner, name, 32) && wcscmp(name, kReportViewerClass) == 0 &&
-        GetClassNameW(root, name, 32) && wcscmp(name, L"#32770") == 0 && IsDialogMessageW(root, &message))
-      message.message = WM_NULL;
-  }
-  return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
-void ReportViewerWindow::OnFindMessage(const FINDREPLACEW& find) {
-  if (find.Flags & FR_DIALOGTERM) {
-    find_dialog_ = nullptr;
-    if (find_keys_) UnhookWindowsHookEx(find_keys_);
-    find_keys_ = nullptr;
-    return;
-  }
-  if (find.Flags & FR_FINDNEXT) component::RunTrapped(boxes_, u"Find", [&] { FindNext(find.Flags & FR_DOWN); });
-}
-
-void ReportViewerWindow::FindNext(bool down) {
-  const Text what(winkit::TextOf(find_text_));
-  if (what.empty()) {
-    OpenFindDialog();
-    return;
-  }
-  viewer::FindOptions options;
-  options.match_case = find_.Flags & FR_MATCHCASE;
-  options.whole_word = find_.Flags & FR_WHOLEWORD;
-  options.down = down;
-  const int focused = FocusedPosition();
-  size_t found = rows_.Find(what, focused >= 0 ? static_cast<size_t>(focused) : viewer::kNotFound, options);
-  if (found == viewer::kNotFound) {
-    const std::wstring text = L"Cannot find \"" + std::wstring(find_text_) + L"\".";
-    MessageBoxW(find_dialog_ ? find_dialog_ : window_, text.c_str(), kReportViewerCaption, MB_OK | MB_ICONINFORMATION);
-    return;
-  }
-  SelectOnly(found);
+std::optional<RECT> ReportViewerWindow::FindRow(TextView what, const viewer::FindOptions& options) {
+  const int focused = FocusedPosition(list_view_, rows_.size());
+  const size_t found = rows_.Find(what, focused >= 0 ? static_cast<size_t>(focused) : viewer::kNotFound, options);
+  if (found == viewer::kNotFound) return std::nullopt;
+  SelectOnly(list_view_, found, rows_.size());
+  RECT row{};
+  row.left = LVIR_BOUNDS;
+  SendMessageW(list_view_, LVM_GETITEMRECT, found, reinterpret_cast<LPARAM>(&row));
+  MapWindowPoints(list_view_, nullptr, reinterpret_cast<POINT*>(&row), 2);
+  return row;
 }
 
 void ReportViewerWindow::PromptForFilter() {
@@ -319,7 +261,7 @@ void ReportViewerWindow::PromptForFilter() {
 
 void ReportViewerWindow::ApplyFilter(TextView text) {
   rows_.SetFilter(text);
-  ShowRows({}, -1);
+  ShowRows();
 }
 
 void ReportViewerWindow::SetFollowing(bool on) {
@@ -330,6 +272,7 @@ void ReportViewerWindow::SetFollowing(bool on) {
     following_ = false;
     return;
   }
+  if (!source_->followable()) return;
   watch_.Start();
   if (!SetTimer(window_, kFollowTimer, kFollowIntervalMs, nullptr)) {
     watch_.Stop();
@@ -359,59 +302,21 @@ void ReportViewerWindow::FollowStep() {
   }
 }
 
-// New rows keep the selection, the focus and the first row shown where they were, unless
-// the last row was in view: then the new last row is.
 void ReportViewerWindow::AppendRows(const std::vector<viewer::ReportEntry>& entries) {
-  const size_t before = rows_.size();
-  const auto top = static_cast<size_t>(SendMessageW(list_view_, LVM_GETTOPINDEX, 0, 0));
-  const auto per_page = static_cast<size_t>(SendMessageW(list_view_, LVM_GETCOUNTPERPAGE, 0, 0));
-  const bool last_in_view = before == 0 || top + per_page >= before;
-  const uint32_t top_row = before ? rows_.RowIdAt(std::min(top, before - 1)) : 0;
-  const std::vector<size_t> old_positions = SelectedPositions();
-  std::vector<uint32_t> selected;
-  for (size_t position : old_positions) selected.push_back(rows_.RowIdAt(position));
-  const int focused = FocusedPosition();
-  const int focused_row = focused >= 0 ? static_cast<int>(rows_.RowIdAt(focused)) : -1;
-
-  const size_t added = rows_.Append(entries);
-  if (added == 0) {
-    UpdateCaption();  // the counts of a filter
-    return;
+  const SelectionSnapshot kept(list_view_, rows_);
+  if (rows_.Append(entries) > 0) {
+    SendMessageW(list_view_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    kept.KeepAfterAppend(list_view_, rows_);
+    InvalidateRect(list_view_, nullptr, TRUE);
   }
-  SendMessageW(list_view_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-  if (rows_.sorted()) {  // rows moved: the selection and focus go with them
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    for (size_t old : old_positions) SendMessageW(list_view_, LVM_SETITEMSTATE, old, reinterpret_cast<LPARAM>(&state));
-    if (focused >= 0) SendMessageW(list_view_, LVM_SETITEMSTATE, focused, reinterpret_cast<LPARAM>(&state));
-    state.state = LVIS_SELECTED;
-    for (uint32_t row : selected)
-      SendMessageW(list_view_, LVM_SETITEMSTATE, rows_.PositionOfRow(row), reinterpret_cast<LPARAM>(&state));
-    if (focused_row >= 0) {
-      state.state = state.stateMask = LVIS_FOCUSED;
-      SendMessageW(list_view_, LVM_SETITEMSTATE, rows_.PositionOfRow(static_cast<uint32_t>(focused_row)),
-                   reinterpret_cast<LPARAM>(&state));
-    }
-  }
-  if (last_in_view) {
-    SendMessageW(list_view_, LVM_ENSUREVISIBLE, rows_.size() - 1, FALSE);
-  } else if (rows_.sorted()) {
-    const auto now_top = static_cast<int>(SendMessageW(list_view_, LVM_GETTOPINDEX, 0, 0));
-    const auto wanted = static_cast<int>(rows_.PositionOfRow(top_row));
-    RECT row{};
-    row.left = LVIR_BOUNDS;
-    if (wanted != now_top && SendMessageW(list_view_, LVM_GETITEMRECT, now_top, reinterpret_cast<LPARAM>(&row)))
-      SendMessageW(list_view_, LVM_SCROLL, 0, (wanted - now_top) * (row.bottom - row.top));
-  }
-  InvalidateRect(list_view_, nullptr, TRUE);
-  UpdateCaption();
+  UpdateCaption();  // the counts of a filter
 }
 
 void ReportViewerWindow::ShowContextMenu(POINT at) {
   if (at.x == -1 && at.y == -1) {  // from the keyboard: at the focused row, or the list's corner
     RECT place{};
     place.left = LVIR_LABEL;
-    const int focused = FocusedPosition();
+    const int focused = FocusedPosition(list_view_, rows_.size());
     if (focused >= 0 && SendMessageW(list_view_, LVM_GETITEMRECT, focused, reinterpret_cast<LPARAM>(&place)))
       at = {place.left, place.bottom};
     else
@@ -421,22 +326,31 @@ void ReportViewerWindow::ShowContextMenu(POINT at) {
   HMENU menu = CreatePopupMenu();
   if (!menu) return;
   const bool any_selected = SendMessageW(list_view_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
-  AppendMenuW(menu, MF_STRING | (any_selected ? 0 : MF_GRAYED), kCommandCopy, L"&Copy\tCtrl+C");
-  AppendMenuW(menu, MF_STRING, kCommandSelectAll, L"Select &All\tCtrl+A");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kCommandFind, L"&Find...\tCtrl+F");
-  AppendMenuW(menu, MF_STRING, kCommandFilter, L"Fi&lter...\tCtrl+L");
-  AppendMenuW(menu, MF_STRING | (following_ ? MF_CHECKED : 0), kCommandFollow, L"F&ollow");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kCommandReload, L"&Reload\tF5");
+  for (const CommandInfo& info : kCommands) {
+    if (ProgramCommand(info.command) && !host_) continue;
+    UINT flags = MF_STRING;
+    if (info.command == kCommandCopy && !any_selected) flags |= MF_GRAYED;
+    if (info.command == kCommandFollow) flags |= (following_ ? MF_CHECKED : 0) | (source_->followable() ? 0 : MF_GRAYED);
+    if (info.command == kCommandCopy || info.command == kCommandFind || info.command == kCommandReload)
+      if (GetMenuItemCount(menu) > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, flags, info.command, info.menu_text);
+  }
   // The chosen command comes back as WM_COMMAND, after the menu has closed.
   TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, at.x, at.y, window_, nullptr);
   DestroyMenu(menu);
 }
 
 void ReportViewerWindow::RunCommand(int command) {
-  component::RunTrapped(boxes_, CommandName(command), [&] {
+  const CommandInfo* info = InfoOf(command);
+  if (!info || (ProgramCommand(command) && !host_)) return;
+  component::RunTrapped(boxes_, info->name, [&] {
     switch (command) {
+      case kCommandOpen:
+        host_->Open();
+        break;
+      case kCommandRegistryLog:
+        host_->OpenRegistryLog();
+        break;
       case kCommandCopy:
         CopySelection();
         break;
@@ -447,7 +361,7 @@ void ReportViewerWindow::RunCommand(int command) {
         break;
       }
       case kCommandFind:
-        OpenFindDialog();
+        find_.Open(window_);
         break;
       case kCommandFilter:
         PromptForFilter();
@@ -458,33 +372,31 @@ void ReportViewerWindow::RunCommand(int command) {
       case kCommandReload:
         LoadDebugInfoInwindow();
         break;
+      case kCommandSaveAs:
+        SaveAs();
+        break;
     }
   });
 }
 
 void ReportViewerWindow::CopySelection() {
-  const std::vector<size_t> positions = SelectedPositions();  // top to bottom
-  if (positions.empty()) return;
-  Text text = rows_.CopyText(positions);
-  const size_t bytes = (text.size() + 1) * sizeof(char16_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (!memory) return;
-  if (void* target = GlobalLock(memory)) {
-    std::copy_n(text.c_str(), text.size() + 1, static_cast<char16_t*>(target));
-    GlobalUnlock(memory);
-  }
-  if (!OpenClipboard(window_)) {
-    GlobalFree(memory);
-    return;
-  }
-  EmptyClipboard();
-  if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-  CloseClipboard();
+  const std::vector<size_t> positions = SelectedPositions(list_view_, rows_.size());  // top to bottom
+  if (!positions.empty()) PutTextOnClipboard(window_, rows_.CopyText(positions));
 }
 
-// F5 has no caller to hand a failure to: the error report shows it, and the list
-// keeps the rows read before it.
-void ReportViewerWindow::ReloadFromKey() { RunCommand(kCommandReload); }
+void ReportViewerWindow::SaveAs() { SaveRowsAs(window_, rows_, source_->export_name()); }
+
+void ReportViewerWindow::Dropped(HDROP drop) {
+  std::vector<std::wstring> files;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring file(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    file.resize(DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
+    files.push_back(std::move(file));
+  }
+  DragFinish(drop);
+  if (host_ && !files.empty()) component::RunTrapped(boxes_, u"Open", [&] { host_->Dropped(files); });
+}
 
 LRESULT ReportViewerWindow::Notify(NMHDR& header) {
   if (header.hwndFrom != list_view_) return 0;
@@ -494,8 +406,9 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
       if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
         size_t length = 0;
         if (item.iItem >= 0 && static_cast<size_t>(item.iItem) < rows_.size() && item.iSubItem >= 0 &&
-            item.iSubItem < kReportColumnCount) {
-          TextView cell = rows_.Cell(item.iItem, item.iSubItem);
+            item.iSubItem < rows_.column_count()) {
+          Text scratch;
+          TextView cell = rows_.Cell(item.iItem, item.iSubItem, scratch);
           length = std::min(cell.size(), static_cast<size_t>(item.cchTextMax - 1));
           std::copy_n(Wide(cell), length, item.pszText);
         }
@@ -509,9 +422,10 @@ LRESULT ReportViewerWindow::Notify(NMHDR& header) {
       const Text typed(winkit::TextOf(find.lvfi.psz));
       const size_t count = rows_.size();
       const size_t start = find.iStart >= 0 ? static_cast<size_t>(find.iStart) % count : 0;
+      Text scratch;
       for (size_t k = 0; k < count; ++k) {
         size_t position = (start + k) % count;
-        TextView id = rows_.Cell(position, 0);
+        TextView id = rows_.Cell(position, 0, scratch);
         if (id.size() >= typed.size() &&
             CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Wide(id),
                            static_cast<int>(typed.size()), Wide(typed), static_cast<int>(typed.size())) == CSTR_EQUAL)
@@ -535,24 +449,21 @@ LRESULT CALLBACK ReportViewerWindow::ListKeys(HWND list, UINT message, WPARAM wp
     switch (message) {
       case WM_KEYDOWN:
       case WM_SYSKEYDOWN:  // with Alt held
-        if (wparam == VK_F5) {  // whatever Shift, Ctrl and Alt say
-          self->ReloadFromKey();
+        if (wparam == VK_F5) {  // whatever Shift, Ctrl and Alt say: F5 has no caller to hand a failure to
+          self->RunCommand(kCommandReload);
           return 0;
         }
         if (message == WM_KEYDOWN && KeyIsDown(VK_CONTROL) && !KeyIsDown(VK_MENU)) {
-          const int command = wparam == 'C'   ? kCommandCopy
-                              : wparam == 'A' ? kCommandSelectAll
-                              : wparam == 'F' ? kCommandFind
-                              : wparam == 'L' ? kCommandFilter
-                                              : 0;
-          if (command) {
-            self->RunCommand(command);
-            return 0;
+          for (const CommandInfo& info : kCommands) {
+            if (info.ctrl_key && info.ctrl_key == wparam && (self->host_ || !ProgramCommand(info.command))) {
+              self->RunCommand(info.command);
+              return 0;
+            }
           }
         }
         if (message == WM_KEYDOWN && wparam == VK_F3) {
           const bool down = !KeyIsDown(VK_SHIFT);
-          component::RunTrapped(self->boxes_, u"Find", [&] { self->FindNext(down); });
+          component::RunTrapped(self->boxes_, u"Find", [&] { self->find_.Next(self->window_, down); });
           return 0;
         }
         if (wparam == VK_APPS || (wparam == VK_F10 && KeyIsDown(VK_SHIFT))) {
@@ -571,15 +482,13 @@ LRESULT CALLBACK ReportViewerWindow::ListKeys(HWND list, UINT message, WPARAM wp
         RemoveWindowSubclass(list, &ListKeys, kReportListId);
         break;
     }
-    // A plain move or click selects one row in place of the others. The list control
-    // under Wine clears a virtual list's selection by visiting every row unless nothing
-    // is selected, so the one selected row is cleared here first.
+    // A plain move or click selects one row in place of the others.
     const bool plain_move = message == WM_KEYDOWN && !KeyIsDown(VK_SHIFT) && !KeyIsDown(VK_CONTROL) &&
                             (wparam == VK_UP || wparam == VK_DOWN || wparam == VK_PRIOR || wparam == VK_NEXT ||
                              wparam == VK_HOME || wparam == VK_END);
     const bool plain_click = (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) &&
                              !(wparam & (MK_SHIFT | MK_CONTROL));
-    if (plain_move || plain_click) self->ClearSingleSelection();
+    if (plain_move || plain_click) ClearSingleSelection(list);
   } catch (...) {
     return 0;
   }
@@ -599,6 +508,9 @@ LRESULT ReportViewerWindow::Handle(HWND window, UINT message, WPARAM wparam, LPA
     case WM_COMMAND:
       if (HIWORD(wparam) == 0 && lparam == 0) RunCommand(LOWORD(wparam));  // a menu command
       return 0;
+    case WM_DROPFILES:
+      Dropped(reinterpret_cast<HDROP>(wparam));
+      return 0;
     case WM_TIMER:
       if (wparam == kFollowTimer) component::RunTrapped(boxes_, u"Follow", [&] {
           try {
@@ -616,16 +528,15 @@ LRESULT ReportViewerWindow::Handle(HWND window, UINT message, WPARAM wparam, LPA
     case WM_NCDESTROY:
       // The unload: the window is gone, and with it its rows, their order and filter, the
       // Find dialog it owned and the following.
-      window_ = list_view_ = find_dialog_ = nullptr;
-      if (find_keys_) UnhookWindowsHookEx(find_keys_);
-      find_keys_ = nullptr;
+      window_ = list_view_ = nullptr;
+      find_.Close();
       following_ = false;
       watch_.Stop();
-      rows_ = viewer::ReportList(&collation_);
+      rows_ = viewer::ReportList(&collation_, source_->column_count());
       break;
   }
-  if (lparam && message == FindMessage()) {
-    OnFindMessage(*reinterpret_cast<const FINDREPLACEW*>(lparam));
+  if (message == FindController::Message() && lparam) {
+    component::RunTrapped(boxes_, u"Find", [&] { find_.OwnerMessage(window, message, lparam); });
     return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);

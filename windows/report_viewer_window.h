@@ -1,27 +1,34 @@
 #pragma once
 // frmVELKDebuggerA: a sizable window whose list lvDebugInfo (a report-view list
-// filling the client area) shows the entries of the report file in nine columns.
-// The list is virtual: the rows live in a ReportList and the control asks for the
-// texts it paints, so a reload of many entries costs the control nothing per row.
+// filling the client area) shows the entries of the report file in nine columns, or the
+// registry log in ten. The list is virtual: the rows live in a ReportList and the control
+// asks for the texts it paints, so a reload of many entries costs the control nothing
+// per row. What it lists comes from a ViewerSource (windows/viewer_sources.h): the
+// component's report file, or what the viewer program opened.
 //
 // Keys in the list: F5 (with any Shift, Ctrl or Alt) reloads; Ctrl+C copies the
 // selected rows as tab-separated text; Ctrl+A selects every row; Ctrl+F opens the Find
 // dialog, F3 and Shift+F3 find the next and the previous match; Ctrl+L filters the rows;
-// the Menu key, Shift+F10 and a right click open the context menu, which holds every
+// Ctrl+S saves the rows shown (Save As); in the viewer program Ctrl+O opens a file; the
+// Menu key, Shift+F10 and a right click open the context menu, which holds every
 // command. A header click sorts by that column.
 //
 // Follow (off when the window loads): while on, entries added to the report file show up
 // without a reload, in the sort order and through the filter; a replaced or deleted file
 // is read again whole.
 #include <windows.h>
-#include <commdlg.h>
+#include <shellapi.h>
 
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "component/platform.h"
 #include "viewer/report_list.h"
+#include "windows/find_controller.h"
 #include "windows/form_support.h"
 #include "windows/report_file_watch.h"
+#include "windows/viewer_sources.h"
 
 namespace windows {
 
@@ -39,6 +46,9 @@ enum ReportViewerCommand : int {
   kCommandFilter,
   kCommandFollow,
   kCommandReload,
+  kCommandSaveAs,
+  kCommandOpen,         // the viewer program's
+  kCommandRegistryLog,  // the viewer program's
 };
 // How often a following viewer looks at its folder's change notification.
 inline constexpr UINT kFollowIntervalMs = 200;
@@ -50,12 +60,25 @@ class LocaleCollation : public viewer::TextCollation {
   std::string SortKey(TextView text) const override;
 };
 
+// What a program around the viewer adds: Open and Registry Log in the context menu (and
+// Ctrl+O), and files dropped onto the window. The component's viewer has none.
+class ViewerHost {
+ public:
+  virtual ~ViewerHost() = default;
+  virtual void Open() = 0;
+  virtual void OpenRegistryLog() = 0;
+  virtual void Dropped(const std::vector<std::wstring>& files) = 0;
+};
+
 // The object stays while the module state holds it; each load makes a new window with new
 // rows, and the window's unload drops them again.
 class ReportViewerWindow : public component::ReportViewer, private Form {
  public:
+  // The component's viewer, on the module state's report file.
   ReportViewerWindow(const component::ReportSource& source, component::MessageBoxes& boxes)
-      : source_(source), boxes_(boxes) {}
+      : ReportViewerWindow(std::make_unique<ComponentReportSource>(source), boxes, nullptr) {}
+  // A viewer of `source`, within the program `host` when there is one.
+  ReportViewerWindow(std::unique_ptr<ViewerSource> source, component::MessageBoxes& boxes, ViewerHost* host);
   ~ReportViewerWindow() override;
   ReportViewerWindow(const ReportViewerWindow&) = delete;
   ReportViewerWindow& operator=(const ReportViewerWindow&) = delete;
@@ -67,13 +90,21 @@ class ReportViewerWindow : public component::ReportViewer, private Form {
   void ShowModal() override;
   void ClearList() override;
 
-  // Rebuilds the list from the report file; a failure is raised after the list shows
-  // the rows read before it.
+  // Rebuilds the list from the source; a failure is raised after the list shows the rows
+  // read before it.
   void LoadDebugInfoInwindow();
+  // The viewer program's start: makes the window and shows it, then reads the source; a
+  // failure shows in the error report under `command` and leaves the window open.
+  void ShowAndLoad(const char16_t* command);
+  // Lists `source` in place of what the window shows: its check first (a failure is
+  // raised and nothing changes), then its rows, in its columns, with the filter and the
+  // sort kept. Follow stays on for a file and goes off for the registry log.
+  void ShowSource(std::unique_ptr<ViewerSource> source);
+  const ViewerSource& source() const { return *source_; }
 
   HWND window() const { return window_; }
   HWND list_view() const { return list_view_; }
-  HWND find_dialog() const { return find_dialog_; }
+  HWND find_dialog() const { return find_.dialog(); }
   const viewer::ReportList& rows() const { return rows_; }
   bool following() const { return following_; }
   // Shows only the rows that contain `text` (every row for an empty one), from the top.
@@ -88,48 +119,34 @@ class ReportViewerWindow : public component::ReportViewer, private Form {
   // The list's keys and its context menu.
   static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
                                    DWORD_PTR data);
-  // Lets the Find dialog, which runs on the client's message loop, handle its own keys.
-  static LRESULT CALLBACK FindDialogKeys(int code, WPARAM wparam, LPARAM lparam);
-  void CreateList();
+  void Create();
+  void SetColumns();
   // Runs a command of the context menu or of its keys, showing its failure in the error
   // report under the command's name.
   void RunCommand(int command);
   // The context menu at a point of the screen; from the keyboard (-1, -1), at the focused row.
   void ShowContextMenu(POINT at);
-  void OpenFindDialog();
-  void OnFindMessage(const FINDREPLACEW& find);
-  // Selects the next (or previous) row that matches the Find dialog's text; says so when none does.
-  void FindNext(bool down);
+  // Find: selects the next row with `what` from the focused one; its place on the screen.
+  std::optional<RECT> FindRow(TextView what, const viewer::FindOptions& options);
   void PromptForFilter();
   void SetFollowing(bool on);
   void AppendRows(const std::vector<viewer::ReportEntry>& entries);
-  void SelectOnly(size_t position);
+  // New rows: the control told their count, nothing selected, back at the top.
+  void ShowRows();
   void UpdateCaption();
-  int FocusedPosition() const;
-  // Tells the control the row count and repaints; keeps the selection on the rows in
-  // `selected` (by row identity), or clears it.
-  void ShowRows(const std::vector<uint32_t>& selected, int focused_row);
-  std::vector<size_t> SelectedPositions() const;
-  std::vector<uint32_t> SelectedRows() const;
-  // Clears the selection when it is just the focused row.
-  void ClearSingleSelection();
   void SortBy(int column);
   void CopySelection();
-  void ReloadFromKey();
+  void SaveAs();
+  void Dropped(HDROP drop);
 
-  const component::ReportSource source_;
+  std::unique_ptr<ViewerSource> source_;
   component::MessageBoxes& boxes_;
+  ViewerHost* host_;
   LocaleCollation collation_;
-  viewer::ReportList rows_{&collation_};
+  viewer::ReportList rows_;
   HWND window_ = nullptr;
   HWND list_view_ = nullptr;
-
-  // The Find dialog's state lives as long as the window: the dialog keeps pointers to it.
-  FINDREPLACEW find_{};
-  wchar_t find_text_[256] = {};
-  HWND find_dialog_ = nullptr;
-  HHOOK find_keys_ = nullptr;
-
+  FindController find_;
   ReportFileWatch watch_;
   bool following_ = false;
 };

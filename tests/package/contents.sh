@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# contents.sh <cpack> <build folder> <scratch folder> <version> <win32 build> [<64-bit dll>...]
+# contents.sh <cpack> <build folder> <scratch folder> <version> <win32 build> [<64-bit file>...]
 # cpack makes velk10-<version>-windows.zip from the build; unpacked, it holds exactly the
 # package's files, the DLLs and type library as built, and the command scripts and samples
 # with the CR LF line ends that cmd.exe and Windows editors read.
@@ -17,15 +17,16 @@ zip="$scratch/velk10-$version-windows.zip"
 (cd "$scratch/unpacked" && cmake -E tar xf "$zip") || exit 1
 
 expected=(
-  x86/velk10.dll x86/tolvex10.dll x86/tolvex11.dll
+  x86/velk10.dll x86/tolvex10.dll x86/tolvex11.dll x86/velkview.exe
   register.cmd unregister.cmd
   include/velk10.h include/velk10_i.c include/velk10.tlb
   docs/guide.md docs/NOTICES.txt
   docs/screenshots/live-message-window.png docs/screenshots/options-dialog.png docs/screenshots/report-viewer.png
   docs/screenshots/report-viewer-find.png docs/screenshots/report-viewer-filter.png
   docs/screenshots/report-viewer-follow.png
+  docs/screenshots/velkview-dropped-file.png docs/screenshots/velkview-registry-log.png
 )
-for dll in "$@"; do expected+=("x64/$(basename "$dll")"); done
+for file in "$@"; do expected+=("x64/$(basename "$file")"); done
 # The guide as HTML comes with the 64-bit build (cmake/msi.cmake).
 [ $# -gt 0 ] && expected+=(docs/guide.html)
 expected+=($(cd "$source" && find samples -type f))
@@ -38,8 +39,12 @@ if ! diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$scratch/unpacked" && f
   status=1
 fi
 for pair in x86/velk10.dll=com/velk10.dll x86/tolvex10.dll=tolvex/ini/com/tolvex10.dll \
-            x86/tolvex11.dll=tolvex/runtime/tolvex11.dll include/velk10.tlb=com/velk10.tlb; do
+            x86/tolvex11.dll=tolvex/runtime/tolvex11.dll x86/velkview.exe=velkview/velkview.exe \
+            include/velk10.tlb=com/velk10.tlb; do
   cmp -s "$scratch/unpacked/${pair%%=*}" "$win32/${pair#*=}" || { echo "${pair%%=*} is not the built file" >&2; status=1; }
+done
+for file in "$@"; do
+  cmp -s "$scratch/unpacked/x64/$(basename "$file")" "$file" || { echo "x64/$(basename "$file") is not the built file" >&2; status=1; }
 done
 for text in register.cmd unregister.cmd $(cd "$source" && find samples -type f); do
   if grep -q $'[^\r]$' "$scratch/unpacked/$text"; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # msi.sh <scratch folder> <msi> <version> <previous version> <viewer_closer.exe> <i686 build> <x86_64 build>
-#        -- <arguments of cmake/msi_build.cmake>
+#        <velkview.exe> -- <arguments of cmake/msi_build.cmake>
 # The MSI package under Wine's msiexec, in a clean 64-bit prefix:
 #  - a package of the previous version number is built and installed silently for the
 #    machine with QVSUPPORT, then this version over it: one installation remains;
@@ -8,6 +8,7 @@
 #    regsvr32 of each DLL writes in a second clean prefix, key for key;
 #  - the VBScript sample under the 32-bit and the 64-bit cscript, with no QVSUPPORT of its
 #    own, records into the report folder the package set;
+#  - the report viewer x64\velkview.exe is the built one, with its Start menu shortcut;
 #  - a file and a key deleted, installing the same version again repairs both;
 #  - uninstalling leaves the registry and the files as they were before;
 #  - per user (MSIINSTALLPERUSER=1 ALLUSERS=2): the files in the user's programs folder,
@@ -15,8 +16,8 @@
 #    machine-wide; uninstalled, everything as before.
 set -u
 : "${USER:=$(id -un)}"
-scratch=$1 msi=$2 version=$3 previous=$4 closer=$5 build32=$6 build64=$7
-shift 7
+scratch=$1 msi=$2 version=$3 previous=$4 closer=$5 build32=$6 build64=$7 viewer=$8
+shift 8
 [ "${1:-}" = -- ] && shift
 here=$(cd "$(dirname "$0")" && pwd)
 run=$here/../../tools/wine-run
@@ -150,6 +151,15 @@ grep -q '/Start Menu/Programs/velk10 User Guide\.lnk$' "$scratch/installed.files
   fail "no Start menu shortcut to the guide"
 env_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 [ "$(value "$env_key" QVSUPPORT)" = "$(winpath "$reports")" ] || fail "QVSUPPORT for the machine: '$(value "$env_key" QVSUPPORT)'"
+# The report viewer and its Start menu entry, which names it.
+cmp -s "$WINEPREFIX/drive_c/Program Files/Kestrelon/velk10/x64/velkview.exe" "$viewer" ||
+  fail "x64\\velkview.exe is not the built report viewer"
+viewer_link=$(grep '/Start Menu/Programs/velk10 Report Viewer\.lnk$' "$scratch/installed.files" | head -1)
+if [ -z "$viewer_link" ]; then
+  fail "no Start menu shortcut to the report viewer"
+elif ! tr -d '\0' <"$WINEPREFIX/drive_c/$viewer_link" | grep -qi 'velk10.x64.velkview\.exe'; then
+  fail "the report viewer's shortcut does not name x64\\velkview.exe"
+fi
 
 # A new process takes QVSUPPORT from the machine's environment.
 # The 64-bit script host by the name a 32-bit program gives it (system32 is the 32-bit one's).
@@ -185,11 +195,13 @@ comm -3 "$scratch/before.keys" "$scratch/user.keys" | grep -v '^.\[*HKEY_CURRENT
   fail "per user: keys outside HKCU changed: $(comm -3 "$scratch/before.keys" "$scratch/user.keys" | grep -v '^.\[*HKEY_CURRENT_USER\\' | head -3)"
 comm -13 "$scratch/before.files" "$scratch/user.files" | grep -v '^\./users/' | grep -q . &&
   fail "per user: files outside the user's folder: $(comm -13 "$scratch/before.files" "$scratch/user.files" | grep -v '^\./users/' | head -3)"
-for file in x86/velk10.dll x64/velk10.dll docs/guide.html docs/screenshots/report-viewer.png include/velk10.h; do
+for file in x86/velk10.dll x64/velk10.dll x64/velkview.exe docs/guide.html docs/screenshots/report-viewer.png include/velk10.h; do
   grep -qxF "./users/$USER/AppData/Local/Programs/Kestrelon/velk10/$file" "$scratch/user.files" || fail "per user: no $file"
 done
-grep -qxF "./users/$USER/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/velk10 User Guide.lnk" "$scratch/user.files" ||
-  fail "per user: no Start menu shortcut to the guide"
+for link in 'velk10 User Guide' 'velk10 Report Viewer'; do
+  grep -qxF "./users/$USER/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$link.lnk" "$scratch/user.files" ||
+    fail "per user: no Start menu shortcut $link"
+done
 msiexec user-uninstall /x "$(winpath "$msi")"
 state user-removed
 same_state before user-removed "per-user uninstall"

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/automation_error.h"
+#include "tolvex/ini/ini_file.h"
 #include "tolvex/ini/win32_ini_storage.h"
 #include "winkit/file_lock.h"
 #include "win32_test_util.h"

@@ -74,20 +74,7 @@ class ReportViewerUi : public DebuggerWindows {
                {});
     return box;
   }
-  // Ctrl+L, then types `text` into the prompt and presses Enter, or presses Escape when
-  // there is no text to type.
-  void FilterBy(const std::optional<std::wstring>& text) {
-    WhileModal([&] { PressKey(list_, 'L', {VK_CONTROL}); },
-               [&] {
-                 HWND prompt = WaitForWindow(L"Filter");
-                 HWND edit = prompt ? FindWindowExW(prompt, nullptr, L"Edit", nullptr) : nullptr;
-                 if (!edit) return;
-                 if (text) SetWindowTextW(edit, text->c_str());
-                 PostMessageW(edit, WM_KEYDOWN, text ? VK_RETURN : VK_ESCAPE, 1);
-                 WaitUntilGone(prompt);
-               },
-               {L"Filter"});
-  }
+  void FilterBy(const std::optional<std::wstring>& text) { ui::FilterBy(list_, text); }
   // Runs the list's messages until `done` or 10 seconds.
   static bool PumpUntil(const std::function<bool()>& done) {
     for (int waited = 0; waited < 10000; waited += 50) {
@@ -366,7 +353,8 @@ TEST_F(ReportViewerUi, ContextMenuHoldsEveryCommand) {
   };
   using Items = std::vector<std::pair<std::wstring, UINT>>;
   const Items expected = {{L"&Copy\tCtrl+C", MF_GRAYED}, {L"Select &All\tCtrl+A", 0}, {L"&Find...\tCtrl+F", 0},
-                          {L"Fi&lter...\tCtrl+L", 0},     {L"F&ollow", 0},             {L"&Reload\tF5", 0}};
+                          {L"Fi&lter...\tCtrl+L", 0},     {L"F&ollow", 0},             {L"&Reload\tF5", 0},
+                          {L"&Save As...\tCtrl+S", 0}};
   EXPECT_EQ(menu([&] { PressKey(list_, VK_APPS); }, 0), expected);  // the Menu key, nothing selected
   EXPECT_EQ(menu([&] { PressKey(list_, VK_F10, {VK_SHIFT}); }, L'a'), expected);  // Select All
   Pump(100);  // the chosen command comes as a posted message

@@ -2,7 +2,8 @@
 # back and keeps only those that show their window (size, title bar, text):
 #   cmake -DWINE_RUN=... -DTOOL=... -DOUT=<folder> -P screenshots.cmake
 file(MAKE_DIRECTORY ${OUT})
-set(names report-viewer report-viewer-find report-viewer-filter report-viewer-follow options-dialog live-message-window)
+set(names report-viewer report-viewer-find report-viewer-filter report-viewer-follow options-dialog live-message-window
+          velkview-dropped-file velkview-registry-log)
 foreach(name ${names})
   file(REMOVE ${OUT}/${name}.png ${OUT}/${name}-rejected.png)
 endforeach()

@@ -37,7 +37,11 @@ std::wstring ClassOf(HWND window) {
 std::vector<HWND> WindowsWithCaption(const std::wstring& caption) {
   std::vector<HWND> found;
   for (HWND window : TopLevel())
-    if (Ours(window) && TextOf(window) == caption) found.push_back(window);
+    if (Ours(window) && CaptionOf(window) == caption) {
+      // Once its thread takes a message, the window is made: a dialog has its controls.
+      SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+      found.push_back(window);
+    }
   return found;
 }
 
@@ -84,6 +88,16 @@ HWND StartedProcessWindow(const std::wstring& part) {
   return nullptr;
 }
 
+std::vector<HWND> ProcessWindows(DWORD process, const std::wstring& window_class) {
+  std::vector<HWND> found;
+  for (HWND window : TopLevel()) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && ClassOf(window) == window_class) found.push_back(window);
+  }
+  return found;
+}
+
 HWND WaitForWindow(const std::wstring& caption, int timeout_ms, bool visible_only) {
   for (int waited = 0;; waited += 20) {
     for (HWND window : WindowsWithCaption(caption))
@@ -106,6 +120,12 @@ std::wstring TextOf(HWND window) {
   // Not GetWindowTextW: a window of another thread that is busy must not block us.
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+  return text;
+}
+
+std::wstring CaptionOf(HWND window) {
+  wchar_t text[1024] = {};
+  InternalGetWindowText(window, text, 1024);
   return text;
 }
 
@@ -244,6 +264,19 @@ void WhileModal(const std::function<void()>& call, const std::function<void()>& 
   returned = true;
   driver.join();
   if (failure) std::rethrow_exception(failure);
+}
+
+void FilterBy(HWND list, const std::optional<std::wstring>& text) {
+  WhileModal([&] { PressKey(list, 'L', {VK_CONTROL}); },
+             [&] {
+               HWND prompt = WaitForWindow(L"Filter");
+               HWND edit = prompt ? FindWindowExW(prompt, nullptr, L"Edit", nullptr) : nullptr;
+               if (!edit) return;
+               if (text) SetWindowTextW(edit, text->c_str());
+               PostMessageW(edit, WM_KEYDOWN, text ? VK_RETURN : VK_ESCAPE, 1);
+               WaitUntilGone(prompt);
+             },
+             {L"Filter"});
 }
 
 void Pump(int milliseconds) {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,8 +30,13 @@ HWND ThreadWindowOfClass(DWORD thread, const std::wstring& window_class);
 // A visible top-level window whose title contains `part`, of a process that this one
 // started (directly or through others), or null: never one of another program's.
 HWND StartedProcessWindow(const std::wstring& part);
+// The top-level windows of the process `process` of the given class, visible or not.
+std::vector<HWND> ProcessWindows(DWORD process, const std::wstring& window_class);
 
 std::wstring TextOf(HWND window);
+// A top-level window's caption as the window manager holds it: no message to the window,
+// so a window whose thread takes none (a helper window of a common dialog) costs nothing.
+std::wstring CaptionOf(HWND window);
 SIZE ClientSize(HWND window);
 // A child's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND child);
@@ -65,6 +71,10 @@ void AnswerMessageBox(HWND box, int button_id);
 // modal call always ends. Returns once both are done.
 void WhileModal(const std::function<void()>& call, const std::function<void()>& action,
                 const std::vector<std::wstring>& captions);
+
+// The report viewer's filter: Ctrl+L in its list, then `text` typed into the prompt and
+// Enter, or Escape when there is no text.
+void FilterBy(HWND list, const std::optional<std::wstring>& text);
 
 // Runs the calling thread's messages for a while (for windows on this thread).
 void Pump(int milliseconds);

@@ -3,8 +3,10 @@
 // the frames itself):
 //   wine explorer /desktop=velk,1024x768 ui_screenshots.exe <output folder>
 // Writes report-viewer.png (and report-viewer-find.png, -filter.png and -follow.png, the
-// viewer's Find dialog, a filter and the context menu while following), options-dialog.png
-// and live-message-window.png, using
+// viewer's Find dialog, a filter and the context menu while following), options-dialog.png,
+// live-message-window.png, and velkview-dropped-file.png and velkview-registry-log.png (the
+// viewer program with a customer's report file dropped onto it, and on the registry log),
+// using
 // sample messages recorded through the registered companion components. Each picture
 // is read back and must show its window: the window's size, a drawn title bar, and
 // text where the window shows text; one that does not is kept as <name>-rejected.png.
@@ -12,6 +14,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -29,6 +32,7 @@
 #include "settings/catalog.h"
 #include "windows/options_dialog.h"
 #include "ui_driver.h"
+#include "velkview/viewer_program.h"
 #include "windows/report_viewer_window.h"
 
 namespace {
@@ -192,6 +196,27 @@ void Repaint(HWND window) {
   RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+// What a viewer's picture must show: its column headers and rows.
+std::vector<Area> TableOf(HWND viewer) {
+  HWND list = FindWindowExW(viewer, nullptr, WC_LISTVIEWW, nullptr);
+  HWND header = list ? ListView_GetHeader(list) : nullptr;
+  RECT rows = list ? InWindow(viewer, list, true) : RECT{};
+  if (header) rows.top = InWindow(viewer, header).bottom;
+  return {{"column headers", header ? InWindow(viewer, header) : RECT{}, GetSysColor(COLOR_BTNTEXT), 150},
+          {"rows", rows, GetSysColor(COLOR_WINDOWTEXT), 150}};
+}
+
+// Drops `file` onto `window` as the shell does.
+void Drop(HWND window, const std::wstring& file) {
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (file.size() + 2) * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::copy(file.begin(), file.end(), reinterpret_cast<wchar_t*>(drop + 1));
+  GlobalUnlock(memory);
+  SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -214,29 +239,30 @@ int wmain(int argc, wchar_t** argv) {
     component::Win32Platform platform;
     auto& store = platform.settings;
     for (const char16_t* key : {cat::kDebuggerAEnabledLevel, cat::kDebuggerAEnabledDLL, cat::kDebuggerAEnabledEXE,
-                                cat::kDebuggerShell, cat::kDebuggerAEnabled})
+                                cat::kDebuggerShell, cat::kDebuggerAEnabled, cat::kDebuggerRegistry})
       store.WriteSetting(cat::kSettingsApp, cat::kSectionDebuggerA, key, u"1");
     component::ModuleState state;
     try {
       component::Debugger debugger(state, platform.platform);
       struct Sample {
-        const char16_t *type, *name, *message, *extra;
+        const char16_t *type, *name, *message, *extra, *co_extra;
         bool application;
       };
       const Sample samples[] = {
-          {u"dll", u"modStore", u"OpenStore", u"", false},
-          {u"exe", u"frmMain", u"Form_Load", u"startup", true},
-          {u"dll", u"clsCustomer", u"LoadCustomer", u"id 4711", true},
-          {u"dll", u"clsCustomer", u"SaveCustomer", u"", true},
-          {u"exe", u"modPrint", u"PrintInvoice", u"2 pages", true},
-          {u"dll", u"modStore", u"CloseStore", u"", false},
+          {u"dll", u"modStore", u"OpenStore", u"", u"", false},
+          {u"exe", u"frmMain", u"Form_Load", u"startup", u"", true},
+          {u"dll", u"clsCustomer", u"LoadCustomer", u"id 4711", u"cache hit", true},
+          {u"dll", u"clsCustomer", u"SaveCustomer", u"", u"", true},
+          {u"exe", u"modPrint", u"PrintInvoice", u"2 pages", u"printer LPT1", true},
+          {u"dll", u"modStore", u"CloseStore", u"", u"", false},
       };
-      for (const Sample& s : samples) {
+      auto record = [&](const Sample& s) {
         debugger.SetAppObj(s.application ? std::make_shared<SampleApplication>() : nullptr);
-        Value extra(Text(s.extra)), co_extra;
+        Value extra(Text(s.extra)), co_extra(Text(s.co_extra));
         component::DebugMessage m{s.message, s.type, s.name, 1, &extra, &co_extra};
         debugger.AddDebugMessage(m);
-      }
+      };
+      for (const Sample& s : samples) record(s);
 
       // The report viewer, modeless.
       state.debugger_window = 1;
@@ -344,6 +370,50 @@ int wmain(int argc, wchar_t** argv) {
       written += CaptureAndCheck(live, out, L"live-message-window",
                                  {{"line", text_box ? InWindow(live, text_box, true) : RECT{},
                                    GetSysColor(COLOR_WINDOWTEXT), 150}});
+
+      SendMessageW(live, WM_CLOSE, 0, 0);
+
+      // A customer's report file, as it comes by mail, for the viewer program.
+      const Text report_path = state.report_file_path;
+      state.report_file_path = Text(folder.begin(), folder.end()) + u"\\velkbug-customer.ini";
+      state.debugger_registry = state.debugger_window = 0;
+      state.debugger_shell = 1;
+      const Sample customer[] = {
+          {u"dll", u"modStore", u"OpenStore", u"", u"", false},
+          {u"dll", u"clsCustomer", u"LoadCustomer", u"id 1042", u"", true},
+          {u"dll", u"clsCustomer", u"LoadCustomer", u"id 1043", u"", true},
+          {u"exe", u"frmInvoice", u"SaveInvoice", u"invoice 17", u"", true},
+          {u"dll", u"clsCustomer", u"SaveCustomer", u"id 1043", u"", true},
+          {u"dll", u"modStore", u"CloseStore", u"", u"", false},
+      };
+      for (const Sample& s : customer) record(s);
+      const std::wstring customer_path(state.report_file_path.begin(), state.report_file_path.end());
+      state.report_file_path = report_path;
+
+      // The viewer program: a customer's report file dropped onto it, filtered to one module.
+      velkview::ViewerProgram program;
+      program.Start({});  // %QVSUPPORT%\velkbug.ini
+      HWND program_window = program.window().window();
+      SetWindowPos(program_window, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
+      Drop(program_window, customer_path);
+      program.window().ApplyFilter(u"clsCustomer");
+      Pump(300);
+      Repaint(program_window);
+      Pump(300);
+      written += CaptureAndCheck(program_window, out, L"velkview-dropped-file", TableOf(program_window));
+
+      // The registry log, its columns fitted to their texts (as a double click on each
+      // heading's edge fits them) to show the co-extra column too.
+      program.window().ApplyFilter(u"");
+      program.OpenRegistryLog();
+      SetWindowPos(program_window, HWND_TOP, 10, 40, 1000, 420, 0);
+      for (int column = 0; column < viewer::kRegistryLogColumnCount; ++column)
+        SendMessageW(program.window().list_view(), LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE_USEHEADER);
+      Pump(300);
+      Repaint(program_window);
+      Pump(300);
+      written += CaptureAndCheck(program_window, out, L"velkview-registry-log", TableOf(program_window));
+      SendMessageW(program_window, WM_CLOSE, 0, 0);
     } catch (const common::AutomationError& error) {
       std::fwprintf(stderr, L"failed: %d %ls\n", error.number(),
                     reinterpret_cast<const wchar_t*>(error.description().c_str()));
@@ -352,5 +422,5 @@ int wmain(int argc, wchar_t** argv) {
   RegDeleteTreeW(HKEY_CURRENT_USER, kKestrelon);
   std::filesystem::remove_all(folder);
   CoUninitialize();
-  return written == 6 ? 0 : 1;
+  return written == 8 ? 0 : 1;
 }
