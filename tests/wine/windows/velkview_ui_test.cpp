@@ -47,20 +47,22 @@ class VelkviewUi : public DebuggerWindows {
   std::pair<std::wstring, std::wstring> AnswerBox(const std::function<void()>& call) {
     std::pair<std::wstring, std::wstring> seen;
     std::atomic<bool> returned{false};
-    WhileModal([&] {
-                 call();
-                 returned = true;
-               },
-               [&] {
-                 for (int waited = 0; waited < 10000 && !returned; waited += 20, Sleep(20)) {
-                   const std::vector<HWND> boxes = DialogWindows();
-                   if (boxes.empty()) continue;
-                   seen = {TextOf(boxes[0]), ReadMessageBox(boxes[0]).text};
-                   AnswerMessageBox(boxes[0], IDOK);
-                   return;
-                 }
-               },
-               {});
+    WhileModal(
+        [&] {
+          call();
+          returned = true;
+        },
+        [&] {
+          // Until the call returns: a box may be slow to come on a busy machine.
+          for (; !returned; Sleep(20)) {
+            const std::vector<HWND> boxes = DialogWindows();
+            if (boxes.empty()) continue;
+            seen = {TextOf(boxes[0]), ReadMessageBox(boxes[0]).text};
+            AnswerMessageBox(boxes[0], IDOK);
+            return;
+          }
+        },
+        {});
     return seen;
   }
   // Starts the program in this process on `arguments`; any box it shows is answered.
