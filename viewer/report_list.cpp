@@ -64,7 +64,6 @@ void ReportList::Clear() {
   std::vector<uint32_t>().swap(position_of_);
   block_free_ = 0;
   block_bytes_ = 0;
-  next_entry_ = 1;
   std::vector<uint64_t>().swap(numbers_read_);
   std::unordered_set<Text>().swap(other_keys_read_);
   positions_valid_ = false;
@@ -123,7 +122,7 @@ void Widen(const uint8_t* units, bool wide, size_t from, size_t count, char16_t*
 
 }  // namespace
 
-void ReportList::AddRow(uint32_t entry, TextView key, TextView value, TextView co_extra) {
+void ReportList::AddRow(TextView key, TextView value, TextView co_extra) {
   // The key, then fields 1 to 8, each trimmed; a shorter line leaves the rest of its
   // cells empty, and fields after the eighth are not shown.
   CellViews cells{};
@@ -147,7 +146,6 @@ void ReportList::AddRow(uint32_t entry, TextView key, TextView value, TextView c
   }
   if (length > UINT32_MAX) throw std::length_error("report viewer: entry too long");
   Row row;
-  row.entry = entry;
   uint8_t* out = Allocate(header + length * (wide ? 2 : 1), row.start);
   *out++ = wide ? kWide : 0;
   for (int column = 0; column < columns_; ++column) {
@@ -242,13 +240,12 @@ void ReportList::Reload(outside::IniFileHandler& ini, const Text& report_file_pa
       if (upper > 0) row_chunks_.reserve(static_cast<size_t>(upper) / kRowChunk + 1);
       for (int64_t n = 1; n <= upper; ++n) {
         if (n < lower) throw common::AutomationError(9, u"Subscript out of range");
-        next_entry_ = static_cast<uint32_t>(n + 1);
         ini.SetKey(Value(Text(TrimBlanks(array->items[static_cast<size_t>(n - lower)]))));
         Text value = text_of(ini.GetValue());
         TextView trimmed = TrimBlanks(value);
         if (trimmed.empty()) continue;
         Text key = text_of(ini.Key());
-        if (TakeKey(TrimBlanks(key))) AddRow(static_cast<uint32_t>(n), TrimBlanks(key), trimmed, {});
+        if (TakeKey(TrimBlanks(key))) AddRow(TrimBlanks(key), trimmed, {});
       }
     }
   } catch (...) {
@@ -316,9 +313,8 @@ void ReportList::SetFilter(TextView text) {
 void ReportList::AddEntry(const ReportEntry& entry) {
   TextView key = TrimBlanks(entry.key);
   if (!TakeKey(key)) return;
-  const uint32_t n = next_entry_++;
   TextView value = TrimBlanks(entry.value);
-  if (!value.empty()) AddRow(n, key, value, entry.co_extra);
+  if (!value.empty()) AddRow(key, value, entry.co_extra);
 }
 
 void ReportList::Reload(const std::function<void(const Add&)>& read) {
@@ -401,8 +397,6 @@ size_t ReportList::Find(TextView what, size_t from, const FindOptions& options) 
   }
   return kNotFound;
 }
-
-Text ReportList::RowKey(size_t position) const { return u"key" + common::IntegerText(RowOf(shown()[position]).entry); }
 
 Text ReportList::CopyText(std::span<const size_t> positions) const {
   Text out, scratch;

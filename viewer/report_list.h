@@ -8,7 +8,7 @@
 // A report file may hold a million entries, so a row costs no heap block of its own:
 // the texts of all rows live in large shared blocks, one byte a character where the row
 // holds no character past U+00FF (as report lines mostly do), and a row is a record of
-// eight bytes.
+// four bytes.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -141,7 +141,6 @@ class ReportList {
   // the text into `scratch` and views it there: no allocation once `scratch` is large.
   Text Cell(size_t position, int column) const;
   TextView Cell(size_t position, int column, Text& scratch) const { return CellOf(shown()[position], column, scratch); }
-  Text RowKey(size_t position) const;  // "key" followed by the entry's position number
   // The rows at `positions` as text: cells separated by tabs, rows ended by CR LF.
   Text CopyText(std::span<const size_t> positions) const;
 
@@ -161,7 +160,6 @@ class ReportList {
   // bits a byte, low bits first, the high bit set on all but the last byte), then the
   // cells' code units one after another.
   struct Row {
-    uint32_t entry;  // n of the row key
     uint32_t start;
   };
   using CellViews = std::array<TextView, kMaxColumnCount>;
@@ -179,7 +177,7 @@ class ReportList {
   std::string SortKeyOf(uint32_t row, Text& scratch) const;
   bool Passes(uint32_t row, const TextMatcher& matcher, Text& scratch) const;
   uint8_t* Allocate(size_t bytes, uint32_t& start);
-  void AddRow(uint32_t entry, TextView key, TextView value, TextView co_extra);
+  void AddRow(TextView key, TextView value, TextView co_extra);
   void AddEntry(const ReportEntry& entry);
   // False when the key was read already; holds it from now on.
   bool TakeKey(TextView key);
@@ -196,7 +194,6 @@ class ReportList {
   std::vector<uint32_t> order_;   // every row, sorted when sorting is on
   std::vector<uint32_t> shown_;   // the rows of order_ that pass the filter (when there is one)
   Text filter_;
-  uint32_t next_entry_ = 1;       // the position number of the next entry read
   // The keys read: whole numbers in plain decimal as bits, any other key by its folded
   // text, as the INI file handler compares names.
   std::vector<uint64_t> numbers_read_;

@@ -94,9 +94,6 @@ TEST_F(ReportReload, RowsFromEntries) {
   Entry(u"5", u"\tno marks");                                           // a tab is not trimmed
   Reload();
   ASSERT_EQ(list.size(), 4u);
-  EXPECT_EQ(list.RowKey(0), u"key1");
-  EXPECT_EQ(list.RowKey(1), u"key4");
-  EXPECT_EQ(list.RowKey(3), u"key6");
   EXPECT_EQ(Row(0), (Texts{u"0", u"7. (dll)", u"Ledger", u"Ledger Desk", u"3.2", u"modStore", u"OpenStore", u"-",
                            u"12/8/2026 3:45:10 AM"}));
   EXPECT_EQ(Row(1), (Texts{u"3", u"1. (dll)", u"APP", u"T", u"1.0", u"mod", u"a", u"b", u"c"}));
@@ -116,7 +113,6 @@ TEST_F(ReportReload, CountZeroStopsAndPositionZeroIsNotRead) {
   Entry(u"1", kLine);
   Reload();
   EXPECT_EQ(Column(0), Texts{u"1"});
-  EXPECT_EQ(list.RowKey(0), u"key1");
 }
 
 TEST_F(ReportReload, AFailureKeepsTheRowsReadBeforeItInTheirOrder) {
@@ -143,7 +139,7 @@ TEST_F(ReportReload, HeaderSortIsAscendingTextOrderAndStaysOnThroughReloads) {
   Entry(u"1", u"A > w");
   Reload();
   EXPECT_EQ(Column(1), (Texts{u"a", u"A", u"b", u"B"}));
-  EXPECT_EQ(list.RowKey(0), u"key2");  // keys stay with their entries
+  EXPECT_EQ(list.Cell(0, 0), u"10");     // keys stay with their entries
   EXPECT_EQ(list.PositionOfRow(0), 2u);  // the row read first ("9", "b") is third now
 
   const size_t rows[] = {0, 2};
@@ -199,7 +195,7 @@ TEST_F(ReportReload, FilterShowsRowsWithACellThatHoldsTheTextLetterCaseAside) {
   EXPECT_EQ(list.PositionOfRow(3), 2u);
   list.SortBy(1);
   EXPECT_EQ(Column(1), (Texts{u"Ledger", u"ledger", u"Zeta"}));
-  EXPECT_EQ(list.RowKey(1), u"key3");
+  EXPECT_EQ(list.Cell(1, 0), u"2");
   Entry(u"4", u"Alpha");
   Entry(u"5", u"Bravo");
   Reload();
@@ -257,9 +253,6 @@ TEST_F(ReportReload, AppendedEntriesJoinInTheirPlace) {
   EXPECT_EQ(list.Append(more), 3u);
   EXPECT_EQ(Column(0), (Texts{u"5", u"0", u"3", u"note", u"2"}));  // after the equal "b" read before
   EXPECT_EQ(Column(2), (Texts{u"six", u"one", u"four", u"seven", u"three"}));
-  Texts keys;
-  for (size_t i = 0; i < list.size(); ++i) keys.push_back(list.RowKey(i));
-  EXPECT_EQ(keys, (Texts{u"key6", u"key1", u"key4", u"key7", u"key3"}));
 
   list.SetFilter(u"B");
   const viewer::ReportEntry filtered[] = {{u"9", u"b > nine"}, {u"10", u"c > ten"}};
@@ -274,9 +267,9 @@ TEST_F(ReportReload, AppendedEntriesJoinInTheirPlace) {
   unsorted.SetFilter(u"b");
   const viewer::ReportEntry four[] = {{u"7", u"b"}, {u"3", u"b"}, {u"8", u"a"}, {u"07", u"b"}, {u"7", u"b again"}};
   EXPECT_EQ(unsorted.Append(four), 3u);  // 3 after 7 and "07" are keys of their own; the second 7 is not
-  EXPECT_EQ(unsorted.RowKey(1), u"key2");
+  EXPECT_EQ(unsorted.Cell(1, 0), u"3");
   unsorted.SetFilter(u"");
-  EXPECT_EQ(unsorted.RowKey(2), u"key3");
+  EXPECT_EQ(unsorted.Cell(2, 0), u"8");
   EXPECT_EQ(unsorted.size(), 4u);
 }
 
@@ -330,7 +323,7 @@ TEST(ReportRows, LongEntriesKeepTheirCells) {
   EXPECT_EQ(list.Cell(3, 0), u"3");
   EXPECT_EQ(list.Cell(3, 2), u"d");
   list.SetFilter(u"TAIL");
-  EXPECT_EQ(list.RowKey(0), u"key3");
+  EXPECT_EQ(list.Cell(0, 0), u"2");
 }
 
 // What the report-file sink wrote, read back with the real INI engine.
@@ -361,7 +354,6 @@ TEST(ReportReloadEndToEnd, ListsWhatTheSinkWrote) {
   const component::ReportSource source{state.ini_handler, state.report_file_path, fake.format};
   viewer::LoadDebugInfoInwindow(list, source);
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list.RowKey(1), u"key3");  // the rejected message's empty entry has no row
   const Text first[] = {u"0", u"1. (dll)", u"APPOBJNOTHING", u"modStore", u"first", u"-", u"12/8/2026 3:45:10 AM",
                         u"", u""};
   const Text second[] = {u"2", u"2. (dll)", u"Ledger", u"Ledger Desk", u"3.2", u"modStore", u"second", u"-",
