@@ -66,14 +66,7 @@ class Value {
   const bool* AsBool() const { return std::get_if<bool>(&data_); }
   const Integer* AsInteger() const { return std::get_if<Integer>(&data_); }
   const Date* AsDate() const { return std::get_if<Date>(&data_); }
-  const Currency* AsCurrency() const { return std::get_if<Currency>(&data_); }
   const TextArray* AsTextArray() const { return std::get_if<TextArray>(&data_); }
-  // The object held, or none (an empty object reference is "Nothing").
-  ObjectRef AsObject() const {
-    auto p = std::get_if<ObjectRef>(&data_);
-    return p ? *p : nullptr;
-  }
-  bool IsObject() const { return std::holds_alternative<ObjectRef>(data_); }
 
   using Data = std::variant<Empty, Null, Missing, bool, Integer, double, Currency, Date, Text, ObjectRef,
                             TextArray>;
@@ -98,8 +91,6 @@ class AutomationObject {
   // change them and the caller sees the change. For puts the last argument is the
   // value assigned. Failures throw common::AutomationError.
   virtual Value Invoke(TextView name, CallKind kind, std::span<Value> args) = 0;
-  // True when both references reach the same object.
-  virtual bool SameObject(const AutomationObject& other) const { return this == &other; }
   // Our own INI file handler's private side, which other objects lack: puts the handler's
   // Path and holds the content lock of that file until the returned hold is destroyed, so
   // that every call to the handler in between runs under that one lock and no other

@@ -130,15 +130,6 @@ Value DispatchClient::Invoke(TextView name, CallKind kind, std::span<Value> args
   return FromVariant(*result.get());
 }
 
-bool DispatchClient::SameObject(const AutomationObject& other) const {
-  auto* peer = dynamic_cast<const DispatchClient*>(&other);
-  if (!peer) return false;
-  winkit::ComPtr<IUnknown> a, b;
-  dispatch_->QueryInterface(IID_IUnknown, a.put_void());
-  peer->dispatch_->QueryInterface(IID_IUnknown, b.put_void());
-  return a && a.get() == b.get();
-}
-
 namespace {
 
 class HeldThroughHandler : public FileHold {

@@ -17,7 +17,6 @@ class DispatchClient : public AutomationObject {
   explicit DispatchClient(IDispatch* dispatch) : dispatch_(dispatch) {}
 
   Value Invoke(TextView name, CallKind kind, std::span<Value> args) override;
-  bool SameObject(const AutomationObject& other) const override;
   // Through the INI file handler's private IIniFileHold, when the object has it.
   std::unique_ptr<FileHold> HoldFile(TextView path) override;
 
